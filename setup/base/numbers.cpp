@@ -1,0 +1,86 @@
+#include "setup/base/numbers.h"
+
+#include "setup/base/chars.h"
+
+namespace setup {
+namespace {
+
+struct Digits {
+  bool negative = false;
+  uint64_t magnitude = 0;   // saturates at kSaturated so that long digit runs cannot overflow
+  bool found = false;
+  size_t end = 0;
+};
+
+constexpr uint64_t kSaturated = uint64_t{1} << 40;
+
+Digits ScanDigits(TextView text) {
+  Digits d;
+  size_t i = 0;
+  while (i < text.size() && IsSpace(text[i])) ++i;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+    d.negative = text[i] == u'-';
+    ++i;
+  }
+  while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
+    d.found = true;
+    d.magnitude = d.magnitude * 10 + static_cast<uint64_t>(text[i] - u'0');
+    if (d.magnitude > kSaturated) d.magnitude = kSaturated;
+    ++i;
+  }
+  d.end = d.found ? i : 0;
+  return d;
+}
+
+}  // namespace
+
+SignedParse ParseSignedDecimal(TextView text) {
+  const Digits d = ScanDigits(text);
+  SignedParse result;
+  result.consumed = d.end;
+  if (!d.found) return result;
+  if (d.negative) {
+    result.value = d.magnitude > 2147483648u ? INT32_MIN : static_cast<int32_t>(-static_cast<int64_t>(d.magnitude));
+  } else {
+    result.value = d.magnitude > 2147483647u ? INT32_MAX : static_cast<int32_t>(d.magnitude);
+  }
+  return result;
+}
+
+UnsignedParse ParseUnsignedDecimal(TextView text) {
+  const Digits d = ScanDigits(text);
+  UnsignedParse result;
+  result.consumed = d.end;
+  if (!d.found) return result;
+  if (d.magnitude > 0xFFFFFFFFu) {
+    result.value = 0xFFFFFFFFu;
+  } else {
+    const auto value = static_cast<uint32_t>(d.magnitude);
+    result.value = d.negative ? static_cast<uint32_t>(0u - value) : value;
+  }
+  return result;
+}
+
+Text FormatHex4(uint32_t value) {
+  static constexpr char16_t kDigits[] = u"0123456789abcdef";
+  Text digits;
+  do {
+    digits.insert(digits.begin(), kDigits[value & 0xF]);
+    value >>= 4;
+  } while (value != 0);
+  while (digits.size() < 4) digits.insert(digits.begin(), u'0');
+  return u"0x" + digits;
+}
+
+Text FormatDecimal(int64_t value) {
+  const bool negative = value < 0;
+  uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  Text digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char16_t>(u'0' + magnitude % 10));
+    magnitude /= 10;
+  } while (magnitude != 0);
+  return negative ? u"-" + digits : digits;
+}
+
+}  // namespace setup

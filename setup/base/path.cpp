@@ -1,0 +1,25 @@
+#include "setup/base/path.h"
+
+namespace setup {
+
+PathParts SplitPath(TextView path) {
+  PathParts parts;
+  if (path.size() >= 2 && path[1] == u':') {
+    parts.drive = Text(path.substr(0, 2));
+    path.remove_prefix(2);
+  }
+  const size_t lastSeparator = path.find_last_of(u"\\/");
+  if (lastSeparator != TextView::npos) {
+    parts.directory = Text(path.substr(0, lastSeparator + 1));
+    path.remove_prefix(lastSeparator + 1);
+  }
+  const size_t dot = path.find_last_of(u'.');
+  if (dot != TextView::npos) {
+    parts.extension = Text(path.substr(dot));
+    path = path.substr(0, dot);
+  }
+  parts.name = Text(path);
+  return parts;
+}
+
+}  // namespace setup

@@ -1,0 +1,17 @@
+#pragma once
+// The C library's wide path split (_wsplitpath), written out so that both builds split alike.
+
+#include "setup/base/text.h"
+
+namespace setup {
+
+struct PathParts {
+  Text drive;       // "C:" when the path starts with a letter and a colon
+  Text directory;   // up to and including the last '\' or '/'
+  Text name;        // the file name without its extension
+  Text extension;   // from the last '.' of the file name on, the dot included
+};
+
+PathParts SplitPath(TextView path);
+
+}  // namespace setup

@@ -1,0 +1,89 @@
+#pragma once
+// The platform of the host build and of dry runs: real files, and everything else answered
+// from what the owner set up and recorded for the owner to inspect. Unit tests use it on both
+// builds, so it holds no Windows calls.
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "setup/platform/platform.h"
+
+namespace setup {
+
+// A stand-in for a loaded library: its exports by name.
+struct FakeModule {
+  std::map<std::string, EntryPoint> exports;
+};
+
+struct MessageBoxCall {
+  Text text;
+  Text caption;
+  uint32_t style = 0;
+};
+
+// The running system as VerifyVersionInfoW sees it.
+struct SystemVersion {
+  uint32_t major = 6;
+  uint32_t minor = 1;
+  uint32_t build = 7601;
+  uint16_t servicePackMajor = 1;
+  uint16_t servicePackMinor = 0;
+};
+
+// VerifyVersionInfoW with VER_GREATER_EQUAL on all five fields: the build number is tested on
+// its own, the other four together, most significant first.
+bool SystemSatisfies(const SystemVersion& system, const OsRequirement& requirement);
+
+// Windows path to a path the host's file functions accept ('\' becomes '/' off Windows).
+std::string HostPathOf(const Text& windowsPath);
+
+class HostPlatform : public Platform {
+ public:
+  Text commandLine;
+  std::optional<Text> moduleFileName = Text(u"C:\\dist\\setup.exe");
+  uint16_t userLanguage = 0x0409;
+  SystemVersion system;
+  std::map<Text, FakeModule> modules;                // by the name LoadModule is given
+  std::map<Text, ProductVersionWords> productVersions;
+  std::map<uint32_t, Text> systemMessages;
+  int32_t comResult = 0;
+  // Decides what starting a program does; by default it starts when the file exists.
+  std::function<bool(const Text&)> onRun;
+
+  std::vector<MessageBoxCall> messageBoxes;
+  Text standardOutput;
+  std::vector<Text> runRequests;
+  int loads = 0;
+  int unloads = 0;
+
+  Text CommandLine() override { return commandLine; }
+  std::optional<Text> ModuleFileName() override { return moduleFileName; }
+  uint16_t UserDefaultLanguage() override { return userLanguage; }
+
+  bool FileExists(const Text& path) override;
+  FileContent ReadWholeFile(const Text& path) override;
+  Text DecodeAnsi(std::string_view bytes) override;
+  Text DecodeUtf8(std::string_view bytes) override;
+
+  void ShowMessageBox(const Text& text, const Text& caption, uint32_t style) override {
+    messageBoxes.push_back({text, caption, style});
+  }
+  void WriteStandardOutput(const Text& text) override { standardOutput += text; }
+  Text SystemMessageText(uint32_t code) override;
+
+  bool IsSystemAtLeast(const OsRequirement& requirement) override {
+    return SystemSatisfies(system, requirement);
+  }
+
+  ModuleHandle LoadModule(const Text& name) override;
+  EntryPoint FindEntryPoint(ModuleHandle module, const char* name) override;
+  void UnloadModule(ModuleHandle module) override;
+  std::optional<ProductVersionWords> ReadProductVersion(const Text& path) override;
+
+  bool RunAndWait(const Text& path) override;
+  int32_t InitializeCom() override { return comResult; }
+};
+
+}  // namespace setup

@@ -1,0 +1,100 @@
+#pragma once
+// Everything the program asks of the operating system. The logic reaches Windows only through
+// this interface: win32/ implements it with a call or two per member, host/ answers from what a
+// test (or a dry run) sets up and reads real files.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "setup/base/text.h"
+
+namespace setup {
+
+// The character type of the Windows wide API: one declaration of an msi.dll entry point then
+// serves the real library on Windows and the fake one in host tests.
+#ifdef _WIN32
+using NativeChar = wchar_t;
+#define SETUP_WINAPI __stdcall
+#else
+using NativeChar = char16_t;
+#define SETUP_WINAPI
+#endif
+static_assert(sizeof(NativeChar) == sizeof(char16_t));
+
+inline const NativeChar* AsNative(const Text& text) {
+  return reinterpret_cast<const NativeChar*>(text.c_str());
+}
+inline NativeChar* AsNative(char16_t* text) { return reinterpret_cast<NativeChar*>(text); }
+
+// The outcome of opening and reading a whole file in binary mode.
+struct FileContent {
+  bool opened = false;
+  std::string bytes;   // the file's bytes when opened
+  Text error;          // the C library's message for the failed open ("No such file or directory")
+};
+
+// The lowest system an operating-system entry accepts, compared field by field as
+// VerifyVersionInfoW does with VER_GREATER_EQUAL on all five.
+struct OsRequirement {
+  uint32_t major = 0;
+  uint32_t minor = 0;
+  uint32_t build = 0;
+  uint16_t servicePackMajor = 0;
+  uint16_t servicePackMinor = 0;
+};
+
+// A file's product version: the four 16-bit parts, most significant first.
+using ProductVersionWords = std::array<uint16_t, 4>;
+
+using ModuleHandle = void*;
+using EntryPoint = void (*)();
+
+// Message box styles the program uses.
+inline constexpr uint32_t kIconInformation = 0x40;   // MB_ICONINFORMATION
+inline constexpr uint32_t kErrorBoxStyle = 0x1010;   // MB_SYSTEMMODAL | MB_ICONERROR
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Process facts.
+  virtual Text CommandLine() = 0;                        // GetCommandLineW
+  virtual std::optional<Text> ModuleFileName() = 0;      // nullopt when there is no module handle
+  virtual uint16_t UserDefaultLanguage() = 0;            // GetUserDefaultLangID
+
+  // Files. Paths are Windows paths; existence is a file search where any match counts.
+  virtual bool FileExists(const Text& path) = 0;
+  virtual FileContent ReadWholeFile(const Text& path) = 0;
+  virtual Text DecodeAnsi(std::string_view bytes) = 0;   // the system ANSI code page
+  virtual Text DecodeUtf8(std::string_view bytes) = 0;   // malformed bytes become U+FFFD
+
+  // What the user sees.
+  virtual void ShowMessageBox(const Text& text, const Text& caption, uint32_t style) = 0;
+  virtual void WriteStandardOutput(const Text& text) = 0;
+  virtual Text SystemMessageText(uint32_t code) = 0;     // empty when the system has none
+
+  // The running system.
+  virtual bool IsSystemAtLeast(const OsRequirement& requirement) = 0;
+
+  // Libraries (LoadLibraryW, GetProcAddress, FreeLibrary): null handle or null entry point when missing.
+  virtual ModuleHandle LoadModule(const Text& name) = 0;
+  virtual EntryPoint FindEntryPoint(ModuleHandle module, const char* name) = 0;
+  virtual void UnloadModule(ModuleHandle module) = 0;
+  virtual std::optional<ProductVersionWords> ReadProductVersion(const Text& path) = 0;
+
+  // Starts the program with no arguments and waits for it without limit; false when it
+  // could not be started.
+  virtual bool RunAndWait(const Text& path) = 0;
+
+  virtual int32_t InitializeCom() = 0;                   // CoInitialize's HRESULT
+};
+
+// The platform the program's objects use when none is handed to them. The entry installs the
+// Win32 one; tests hand their own platform to the objects instead.
+Platform& DefaultPlatform();
+void SetDefaultPlatform(Platform* platform);
+
+}  // namespace setup

@@ -1,0 +1,188 @@
+#include "setup/platform/win32/win32_platform.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace setup {
+namespace {
+
+const wchar_t* Wide(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+Text FromWide(const wchar_t* text, size_t length) {
+  return Text(reinterpret_cast<const char16_t*>(text), length);
+}
+
+// Owners of the kernel objects the platform opens, so that no path forgets to close one.
+struct FindCloser {
+  void operator()(HANDLE handle) const { FindClose(handle); }
+};
+struct HandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+struct LocalFreer {
+  void operator()(wchar_t* text) const { LocalFree(text); }
+};
+using FindHandle = std::unique_ptr<void, FindCloser>;
+using KernelHandle = std::unique_ptr<void, HandleCloser>;
+using FileHandle = std::unique_ptr<FILE, FileCloser>;
+using LocalText = std::unique_ptr<wchar_t, LocalFreer>;
+
+static_assert(sizeof(STARTUPINFOW) == 68, "the 32-bit STARTUPINFOW");
+static_assert(sizeof(OSVERSIONINFOEXW) == 284, "the 32-bit OSVERSIONINFOEXW");
+
+Text Decode(UINT codePage, std::string_view bytes) {
+  if (bytes.empty()) return Text();
+  const int size = static_cast<int>(bytes.size());
+  Text text(bytes.size(), u'\0');
+  const int produced = MultiByteToWideChar(codePage, 0, bytes.data(), size,
+                                           reinterpret_cast<wchar_t*>(text.data()), size);
+  text.resize(produced > 0 ? static_cast<size_t>(produced) : 0);
+  return text;
+}
+
+}  // namespace
+
+Text Win32Platform::CommandLine() {
+  const wchar_t* line = GetCommandLineW();
+  return line == nullptr ? Text() : FromWide(line, std::wcslen(line));
+}
+
+std::optional<Text> Win32Platform::ModuleFileName() {
+  HMODULE module = GetModuleHandleW(nullptr);
+  if (module == nullptr) return std::nullopt;
+  // A long path must not arrive cut, so the buffer grows until the whole name fits.
+  std::vector<wchar_t> buffer(1024, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length < buffer.size()) return FromWide(buffer.data(), length);
+    if (buffer.size() >= 32768) return FromWide(buffer.data(), length);
+    buffer.assign(buffer.size() * 2, L'\0');
+  }
+}
+
+uint16_t Win32Platform::UserDefaultLanguage() { return GetUserDefaultLangID(); }
+
+bool Win32Platform::FileExists(const Text& path) {
+  WIN32_FIND_DATAW found;
+  FindHandle search(FindFirstFileW(Wide(path), &found));
+  if (search.get() == INVALID_HANDLE_VALUE) {
+    search.release();
+    return false;
+  }
+  return true;
+}
+
+FileContent Win32Platform::ReadWholeFile(const Text& path) {
+  FileContent content;
+  FileHandle file(_wfopen(Wide(path), L"rb"));
+  if (!file) {
+    content.error = FromUtf8(std::strerror(errno));
+    return content;
+  }
+  content.opened = true;
+  char chunk[65536];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) content.bytes.append(chunk, got);
+  return content;
+}
+
+Text Win32Platform::DecodeAnsi(std::string_view bytes) { return Decode(CP_ACP, bytes); }
+Text Win32Platform::DecodeUtf8(std::string_view bytes) { return Decode(CP_UTF8, bytes); }
+
+void Win32Platform::ShowMessageBox(const Text& text, const Text& caption, uint32_t style) {
+  MessageBoxW(nullptr, Wide(text), Wide(caption), style);
+}
+
+void Win32Platform::WriteStandardOutput(const Text& text) {
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (output == nullptr || output == INVALID_HANDLE_VALUE) return;
+  // As a text-mode C stream would write it: UTF-8, each line feed preceded by a carriage return.
+  std::string bytes;
+  for (const char byte : ToUtf8(text)) {
+    if (byte == '\n') bytes.push_back('\r');
+    bytes.push_back(byte);
+  }
+  DWORD written = 0;
+  WriteFile(output, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+Text Win32Platform::SystemMessageText(uint32_t code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+      nullptr, code, 1024, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  LocalText owned(buffer);
+  return length == 0 || buffer == nullptr ? Text() : FromWide(buffer, length);
+}
+
+bool Win32Platform::IsSystemAtLeast(const OsRequirement& requirement) {
+  OSVERSIONINFOEXW info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  info.dwMajorVersion = requirement.major;
+  info.dwMinorVersion = requirement.minor;
+  info.dwBuildNumber = requirement.build;
+  info.wServicePackMajor = requirement.servicePackMajor;
+  info.wServicePackMinor = requirement.servicePackMinor;
+  ULONGLONG mask = 0;
+  mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
+  mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
+  mask = VerSetConditionMask(mask, VER_BUILDNUMBER, VER_GREATER_EQUAL);
+  mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
+  mask = VerSetConditionMask(mask, VER_SERVICEPACKMINOR, VER_GREATER_EQUAL);
+  const DWORD fields = VER_MAJORVERSION | VER_MINORVERSION | VER_BUILDNUMBER |
+                       VER_SERVICEPACKMAJOR | VER_SERVICEPACKMINOR;
+  static_assert((VER_MAJORVERSION | VER_MINORVERSION | VER_BUILDNUMBER | VER_SERVICEPACKMAJOR |
+                 VER_SERVICEPACKMINOR) == 0x37);
+  return VerifyVersionInfoW(&info, fields, mask) != FALSE;
+}
+
+ModuleHandle Win32Platform::LoadModule(const Text& name) { return LoadLibraryW(Wide(name)); }
+
+EntryPoint Win32Platform::FindEntryPoint(ModuleHandle module, const char* name) {
+  return reinterpret_cast<EntryPoint>(GetProcAddress(static_cast<HMODULE>(module), name));
+}
+
+void Win32Platform::UnloadModule(ModuleHandle module) { FreeLibrary(static_cast<HMODULE>(module)); }
+
+std::optional<ProductVersionWords> Win32Platform::ReadProductVersion(const Text& path) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(Wide(path), &ignored);
+  if (size == 0) return std::nullopt;
+  // Twice the reported size: some systems write past it when converting ANSI resources.
+  std::vector<unsigned char> block(size * 2);
+  if (!GetFileVersionInfoW(Wide(path), 0, size, block.data())) return std::nullopt;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT fixedSize = 0;
+  if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
+      fixed == nullptr) {
+    return std::nullopt;
+  }
+  return ProductVersionWords{HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
+                             HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS)};
+}
+
+bool Win32Platform::RunAndWait(const Text& path) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(Wide(path), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    return false;
+  }
+  KernelHandle processHandle(process.hProcess);
+  KernelHandle threadHandle(process.hThread);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  return true;
+}
+
+int32_t Win32Platform::InitializeCom() { return CoInitialize(nullptr); }
+
+}  // namespace setup

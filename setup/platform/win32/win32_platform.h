@@ -1,0 +1,34 @@
+#pragma once
+// The platform of the shipped program: each member is a call or two into Windows.
+
+#include "setup/platform/platform.h"
+
+namespace setup {
+
+class Win32Platform : public Platform {
+ public:
+  Text CommandLine() override;
+  std::optional<Text> ModuleFileName() override;
+  uint16_t UserDefaultLanguage() override;
+
+  bool FileExists(const Text& path) override;
+  FileContent ReadWholeFile(const Text& path) override;
+  Text DecodeAnsi(std::string_view bytes) override;
+  Text DecodeUtf8(std::string_view bytes) override;
+
+  void ShowMessageBox(const Text& text, const Text& caption, uint32_t style) override;
+  void WriteStandardOutput(const Text& text) override;
+  Text SystemMessageText(uint32_t code) override;
+
+  bool IsSystemAtLeast(const OsRequirement& requirement) override;
+
+  ModuleHandle LoadModule(const Text& name) override;
+  EntryPoint FindEntryPoint(ModuleHandle module, const char* name) override;
+  void UnloadModule(ModuleHandle module) override;
+  std::optional<ProductVersionWords> ReadProductVersion(const Text& path) override;
+
+  bool RunAndWait(const Text& path) override;
+  int32_t InitializeCom() override;
+};
+
+}  // namespace setup
