@@ -1,0 +1,70 @@
+#pragma once
+// All state of one run. The entry creates it, settings loading fills it, the install step reads
+// it; no other step keeps state of its own.
+
+#include <cstdint>
+
+#include "setup/base/text.h"
+#include "setup/driver/version_number.h"
+#include "setup/installer/msi_library.h"
+#include "setup/installer/package_info.h"
+#include "setup/platform/platform.h"
+#include "setup/settings/settings_file.h"
+#include "setup/settings/settings_section.h"
+
+namespace setup {
+
+inline constexpr int32_t kUiLevelFull = 5;   // INSTALLUILEVEL_FULL
+inline constexpr int32_t kUiLevelNone = 2;   // INSTALLUILEVEL_NONE
+
+enum InstallMode : int32_t { kInstall = 0, kAdministrativeInstall = 1, kRemoval = 2 };
+
+class SetupContext {
+ public:
+  // The process-wide msi.dll record must outlive the context: the destructor closes the
+  // package database through it.
+  explicit SetupContext(Platform& platform = DefaultPlatform(), MsiLibrary& msi = ProcessMsiLibrary());
+  ~SetupContext();
+  SetupContext(const SetupContext&) = delete;
+  SetupContext& operator=(const SetupContext&) = delete;
+
+  // Settings loading: true when the installation step may run.
+  bool LoadSettings(const Text& fileName);
+  // Parses the process command line again and applies its options to the fields.
+  void ApplyCommandLine();
+  uint32_t LanguageFromCode(TextView code) const;
+  // True when the running system satisfies an enabled entry of the named list section.
+  bool CheckOperatingSystem(const Text& listSection) const;
+
+  Platform& platform() const { return *platform_; }
+  MsiLibrary& msi() const { return *msi_; }
+
+ private:
+  Platform* platform_;
+  MsiLibrary* msi_;
+
+ public:
+  Text moduleDirectory;          // ends in '\'
+  Text moduleFileName;
+  SettingsFile settings;
+  SettingsSection messages;
+  PackageInfo package;
+  Text messageCaption;
+  Text productCode;
+  Text instanceProductCode;
+  Text packagePath;
+  Text packageCode;
+  VersionNumber productVersion;
+  VersionNumber requiredMsiVersion;
+  Text productName;
+  Text installProperties;
+  Text debugLogPath;
+  int32_t uiLevel = kUiLevelFull;
+  bool logResults = false;
+  int32_t installMode = kInstall;
+  bool usageRequested = false;
+  Text usageText;
+  uint32_t languageId = 0;
+};
+
+}  // namespace setup

@@ -1,0 +1,20 @@
+#pragma once
+// What is read from the package and from the "setup.ini" beside it.
+
+#include "setup/base/text.h"
+#include "setup/installer/msi_library.h"
+
+namespace setup {
+
+struct PackageInfo {
+  MsiHandle database = 0;   // the package opened read-only; 0 when closed
+  Text packagePath;
+  Text productCode;
+  Text packageCode;         // summary property 9, kept only when it is text
+  Text productVersion;
+  Text keyFileVersion;      // the File row "ledgr.dll"
+  Text instanceProductCode;
+  Text instanceName;
+};
+
+}  // namespace setup

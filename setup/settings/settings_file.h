@@ -1,0 +1,31 @@
+#pragma once
+// The parsed settings document: sections by name, first section of a name wins.
+
+#include <map>
+
+#include "setup/base/text.h"
+#include "setup/platform/platform.h"
+#include "setup/settings/settings_section.h"
+
+namespace setup {
+
+class SettingsFile {
+ public:
+  explicit SettingsFile(Platform& platform = DefaultPlatform()) : platform_(&platform) {}
+
+  // Reads the file (an empty path means Setup.ini beside the program) and adds its sections to
+  // those already held. False when the file cannot be opened or yields no text.
+  bool Load(const Text& path);
+  // Parses an already decoded text; the same rules as Load after reading.
+  void LoadText(TextView text);
+
+  // A copy of the section with exactly this name; an unnamed empty section when there is none.
+  SettingsSection GetSection(TextView name) const;
+  size_t GetSectionCount() const { return sections_.size(); }
+
+ private:
+  Platform* platform_;
+  std::map<Text, SettingsSection, std::less<>> sections_;
+};
+
+}  // namespace setup
