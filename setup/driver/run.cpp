@@ -1,0 +1,28 @@
+#include "setup/driver/run.h"
+
+#include <memory>
+
+#include "setup/cmdline/command_line_parser.h"
+#include "setup/cmdline/setup_options.h"
+#include "setup/driver/setup_context.h"
+#include "setup/installer/install_launch.h"
+
+namespace setup {
+
+int RunSetup(Platform& platform, MsiLibrary& processMsi) {
+  // Declared in this order so that they are released as context, parser, text.
+  const Text commandLine = platform.CommandLine();
+  // This first parse only serves the usage text; the options take effect in settings loading.
+  const auto parser = std::make_unique<CommandLineParser>();
+  parser->SetArguments(SplitCommandLine(commandLine));
+  parser->SetLongOptions(false);
+  parser->LoadOptionTable(kSetupOptions);
+  parser->Parse();
+
+  SetupContext context(platform, processMsi);
+  if (context.LoadSettings(u"Setup.ini")) return ComposeAndInstall(context);
+  platform.WriteStandardOutput(parser->BuildUsage());
+  return 1;
+}
+
+}  // namespace setup
