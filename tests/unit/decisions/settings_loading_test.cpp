@@ -93,7 +93,6 @@ TEST_F(SettingsLoadingTest, FillsTheContextFromStartupAndThePackageSection) {
 
 TEST_F(SettingsLoadingTest, OnlyAnUpperCaseYSetsLogResults) {
   for (const char* value : {"y", "Yes", "YES", " Y", ""}) {
-    dir.Write("Setup.ini", std::string(kSetupIni) + "[Startup]\n");  // a repeated section is dropped
     std::string ini = kSetupIni;
     ini.replace(ini.find("LogResults=Y"), 12, std::string("LogResults=") + value);
     dir.Write("Setup.ini", ini);
