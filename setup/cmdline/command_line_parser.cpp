@@ -1,6 +1,7 @@
 #include "setup/cmdline/command_line_parser.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <utility>
 
 #include "setup/base/chars.h"

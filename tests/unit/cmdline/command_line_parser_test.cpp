@@ -17,6 +17,7 @@ const OptionSpec kToolOptions[] = {
     {kValueOption, u"n", u"count", u"count", kNumberValue, kRequired},
     {kValueOption, u"o", u"out", u"output", 7, kSeparatorRequired},  // unknown types are text
     {kSwitch, u"v", u"verbose", u"verbose", kNumberValue, 0},
+    {kSwitch, u"vv", u"", u"very verbose", kTextValue, 0},
     {kValueOption, u"", u"since", u"since", kDateValue, 0},
     {kSwitch, u"h", u"", u"help", kTextValue, kHelp},
     {kPositional, nullptr, nullptr, u"source", kTextValue, 0},
@@ -26,6 +27,13 @@ const OptionSpec kToolOptions[] = {
 
 const OptionSpec kSwitchOnly[] = {
     {kSwitch, u"v", u"", u"verbose", kTextValue, 0},
+    {kEndOfTable, nullptr, nullptr, nullptr, 0, 0},
+};
+
+// A repeatable parameter that is not the last one is never satisfied.
+const OptionSpec kRepeatableFirst[] = {
+    {kPositional, nullptr, nullptr, u"files", kTextValue, kRepeatable},
+    {kPositional, nullptr, nullptr, u"extra", kTextValue, kOptional},
     {kEndOfTable, nullptr, nullptr, nullptr, 0, 0},
 };
 
@@ -45,7 +53,7 @@ Parsed ParseLine(const OptionSpec* table, const Text& tail, bool longOptions = f
 
 // "l=ru S +free": the options given with their values, then the positional values.
 std::string Describe(const CommandLineParser& parser) {
-  static constexpr TextView kSwitches[] = {u"S", u"a", u"x", u"?", u"v", u"h"};
+  static constexpr TextView kSwitches[] = {u"S", u"a", u"x", u"?", u"v", u"vv", u"h"};
   static constexpr TextView kTexts[] = {u"l", u"instance", u"debuglog", u"o", u"since"};
   std::vector<Text> given;
   if (parser.IsPresent(u"n")) given.push_back(u"n=" + FormatDecimal(parser.GetNumber(u"n")));
@@ -121,6 +129,7 @@ TEST(CommandLineParser, DoubleDashEndsOptionsAndIsDropped) {
       {uR"(B=2 "C=x y")", 0, u"", R"(+B=2 +"C=x y")"},
   });
   ExpectParses(kSwitchOnly, {{u"/v -- x", 1, u"Unexpected parameter 'x'\n", "v"}});
+  ExpectParses(kRepeatableFirst, {{u"a b", 1, u"The required parameter 'files' was not specified.\n", "+a +b"}});
 }
 
 TEST(CommandLineParser, NumbersAndRequiredParts) {
@@ -132,6 +141,8 @@ TEST(CommandLineParser, NumbersAndRequiredParts) {
       {u"/N=abc", 1, u"abc is not a correct numeric value for option N\n", ""},
       {u"/n 1 /ofile s t", 1, u"Separator expected after the option o\n", "n=1"},
       {u"/n1 /o:file s t", 0, u"", "n=1 o=file +s +t"},
+      {u"/n 1 /vv /V s t", 0, u"", "n=1 v vv +s +t"},
+      {u"/n 1 /vvv", 1, u"Unexpected characters following option \"vv\"\n", "n=1"},
       {u"s t", 1, u"", "+s +t"},
       {u"/n 1", 1, u"The required parameter 'source' was not specified.\n", "n=1"},
       {u"/n 1 s", 1, u"The required parameter 'targets' was not specified.\n", "n=1 +s"},
@@ -210,10 +221,11 @@ TEST(BuildUsage, ShowsHeaderLongNamesRequiredPartsAndPlaceholders) {
   parser.LoadOptionTable(kToolOptions);
   EXPECT_EQ(ToUtf8(parser.BuildUsage()),
             "tool 1.0\n"
-            "Usage:  /n <num> [/o <str>] [/v] [--since <date>] [/h] source targets...\n"
+            "Usage:  /n <num> [/o <str>] [/v] [/vv] [--since <date>] [/h] source targets...\n"
             "/n, --count=<num>\tcount\n"
             "/o, --out=<str>  \toutput\n"
             "/v, --verbose    \tverbose\n"
+            "/vv              \tvery verbose\n"
             "  --since=<date> \tsince\n"
             "/h               \thelp\n");
 }
