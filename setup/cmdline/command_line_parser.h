@@ -59,7 +59,29 @@ class CommandLineParser {
     int32_t flags = 0;
   };
 
+  // What one examined argument leads to.
+  enum class Outcome { kAccepted, kHelp, kFailed };
+  // Where a parse stands between arguments.
+  struct ParseCursor {
+    size_t next = 1;              // the argument examined next; argument 0 is the program
+    bool optionsActive = true;    // false after "--"
+    size_t positionalIndex = 0;
+    bool repeatableFilled = false;
+  };
+
   int FindByName(TextView name, bool longNames) const;
+  Outcome ExamineArgument(const Text& argument, ParseCursor& cursor);
+  Outcome ExamineLongOption(TextView argument);
+  Outcome ExamineShortOption(TextView argument, ParseCursor& cursor);
+  Outcome AcceptSwitch(OptionState& option, TextView typedName, TextView tail);
+  Outcome AcceptShortValue(OptionState& option, TextView typedName, TextView tail, ParseCursor& cursor);
+  Outcome StoreValue(OptionState& option, TextView typedName, TextView value);
+  Outcome AcceptPositional(const Text& argument, ParseCursor& cursor);
+  Outcome CheckCompleteness(const ParseCursor& cursor);
+  Outcome Fail(TextView message);
+  char16_t ShownPrefix() const;
+  Text UsageItem(const OptionState& option) const;
+  Text ColumnText(const OptionState& option) const;
 
   Text prefixes_;
   bool longOptions_ = true;
