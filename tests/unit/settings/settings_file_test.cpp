@@ -1,0 +1,196 @@
+#include "setup/settings/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include "setup/platform/host/host_platform.h"
+#include "tests/support/temp_dir.h"
+
+namespace setup {
+namespace {
+
+using namespace std::string_literals;
+
+// "key=value" pairs in GetKeyAt order, joined by '|': the whole section as callers see it.
+Text Describe(const SettingsSection& section) {
+  Text described;
+  for (size_t i = 0; i < section.GetKeyCount(); ++i) {
+    if (i > 0) described += u'|';
+    described += section.GetKeyAt(i) + u'=' + section.GetValue(section.GetKeyAt(i));
+  }
+  return described;
+}
+
+// Texts handed over directly never reach the platform, but the document needs one.
+HostPlatform unusedPlatform;
+
+struct Section {
+  Text name;
+  Text pairs;
+};
+
+void ExpectDocument(const SettingsFile& file, const std::vector<Section>& expected, TextView text) {
+  EXPECT_EQ(file.GetSectionCount(), expected.size()) << ToUtf8(text);
+  for (const Section& section : expected) {
+    const SettingsSection found = file.GetSection(section.name);
+    EXPECT_EQ(found.GetName(), section.name) << ToUtf8(text);
+    EXPECT_EQ(Describe(found), section.pairs) << ToUtf8(section.name) << " in " << ToUtf8(text);
+  }
+}
+
+TEST(SettingsFile, CutsTheTextIntoSectionsAtEveryBracket) {
+  const struct {
+    Text text;
+    std::vector<Section> sections;
+  } cases[] = {
+      {u"; product settings\n[General]\nTitle = Example ; shown in captions\nLevel=5\n"
+       u"[Texts]\n1203=Text of the message#note\nFlag\n",
+       {{u"General", u"Level=5|Title=Example"}, {u"Texts", u"1203=Text of the message|Flag="}}},
+      {u"[A]\nk=v\n[B]\nx = y ; c", {{u"A", u"k=v"}, {u"B", u"x=y"}}},
+      {u"[A]\n[B]\nk=v", {{u"A", u""}, {u"B", u"k=v"}}},
+      {u"[A]\n\n[B]\nk=v", {{u"A", u""}, {u"B", u"k=v"}}},
+      {u"[A]", {{u"A", u""}}},
+      {u"[A]\n", {{u"A", u""}}},
+      {u"[A]=x\n[B]\n", {{u"A", u""}, {u"B", u""}}},
+      {u"[A]\nk=a[1]\nm=2", {{u"A", u"k="}, {u"1", u"m=2"}}},
+      {u"[A]\nk=v\n[A]\nk=w", {{u"A", u"k=v"}}},
+      {u"[A]\nk=1\nk=2\nk=3", {{u"A", u"k=3"}}},
+      {u"[A]\n# c\n; c\n=x\n\n  \nk=a#b # c\nn=a;b#c;d\nflag", {{u"A", u"flag=|k=a#b|n=a"}}},
+      {u"junk\n[ S ]\nK=V", {{u" S ", u"K=V"}}},
+      {u"[A\nk=v]\nz=1", {{u"A\nk=v", u"z=1"}}},
+      {u"no sections here\nk=v", {}},
+      {u"\uFEFF[A]\nk=v", {{u"A", u"k=v"}}},
+      {u"[A]\r\nk = v\r\n[B]\r\r\nx=1\r", {{u"A", u"k=v"}, {u"B", u"x=1"}}},
+      {u"[A]\nB=1\na=2\nA1=3\n\U00010000=4\n\uFF21=5", {{u"A", u"A1=3|B=1|a=2|\U00010000=4|\uFF21=5"}}},
+      {u"[A]\nk=v\0\n[B]\nx=1"s, {{u"A", u"k=v"}}},
+      // Headers never closed within their chunk name a section by the rest of the chunk.
+      {u"[A]\nk=v\n[B", {{u"A", u"k=v"}, {u"B", u""}}},
+      {u"[A]\nk=v\n[B\nx=1", {{u"A", u"k=v"}, {u"B\nx=1", u""}}},
+      {u"[", {{u"", u""}}},
+      {u"[A][B]\nk=v", {{u"A", u""}, {u"B", u"k=v"}}},
+      {u"[[A]\nk=v", {{u"", u""}, {u"A", u"k=v"}}},
+      {u"[A]\nk=1\n[A", {{u"A", u"k=1"}}},
+      {u"[]\nk=v", {{u"", u"k=v"}}},
+  };
+  for (const auto& c : cases) {
+    SettingsFile file(unusedPlatform);
+    file.LoadText(c.text);
+    ExpectDocument(file, c.sections, c.text);
+  }
+}
+
+TEST(SettingsFile, NamesMatchExactly) {
+  SettingsFile file(unusedPlatform);
+  file.LoadText(u"[General]\nk=v\n[ S ]\nK=V");
+  EXPECT_EQ(file.GetSection(u"general").GetKeyCount(), 0u);
+  EXPECT_EQ(file.GetSection(u"S").GetKeyCount(), 0u);
+  EXPECT_EQ(file.GetSection(u"General").GetValue(u"K"), u"");
+  EXPECT_EQ(file.GetSection(u"General").GetKeyAt(1), u"");
+}
+
+TEST(SettingsFile, LaterTextsKeepSectionsAlreadyHeld) {
+  SettingsFile file(unusedPlatform);
+  file.LoadText(u"[A]\nk=1");
+  file.LoadText(u"[A]\nk=2\nm=3\n[B]\nx=y");
+  ExpectDocument(file, {{u"A", u"k=1"}, {u"B", u"x=y"}}, u"two texts");
+}
+
+TEST(SettingsFile, EnumeratesAHundredThousandKeysInOrder) {
+  constexpr int kKeys = 100000;
+  Text text = u"[Big]\n";
+  for (int i = kKeys - 1; i >= 0; --i) {
+    const Text number = FromUtf8(std::to_string(1000000 + i));
+    text += u"k" + number + u"=" + number + u"\n";
+  }
+  text += u"k1000000=last\n";
+  SettingsFile file(unusedPlatform);
+  file.LoadText(text);
+  const SettingsSection big = file.GetSection(u"Big");
+  ASSERT_EQ(big.GetKeyCount(), static_cast<size_t>(kKeys));
+  for (int i = 0; i < kKeys; ++i) {
+    const Text number = FromUtf8(std::to_string(1000000 + i));
+    ASSERT_EQ(big.GetKeyAt(i), u"k" + number);
+    ASSERT_EQ(big.GetValue(big.GetKeyAt(i)), i == 0 ? Text(u"last") : number);
+  }
+}
+
+TEST(ParseLine, DropsCommentsThenSplitsAtTheFirstEquals) {
+  const struct {
+    const char16_t* line;
+    const char16_t* key;
+    const char16_t* value;
+  } cases[] = {
+      {u"# c", u"", u""},           {u"  ; k=v", u"", u""},     {u"=x", u"", u"x"},
+      {u"", u"", u""},              {u" \t ", u"", u""},         {u"k=a#b # c", u"k", u"a#b"},
+      {u"n=a;b#c;d", u"n", u"a"},   {u"flag", u"flag", u""},     {u"a = b = c", u"a", u"b = c"},
+      {u"\t k \t=\t v \r", u"k", u"v"},                          {u"k # c", u"k", u""},
+      {u"k=v;", u"k", u"v"},        {u"k=#", u"k", u""},         {u"k;=v", u"k", u""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseLine(c.line), std::make_pair(Text(c.key), Text(c.value))) << ToUtf8(c.line);
+  }
+}
+
+TEST(SplitLines, SkipsTheRestOfTheHeaderLine) {
+  const struct {
+    const char16_t* body;
+    std::vector<Text> lines;
+  } cases[] = {
+      {u"]", {}},
+      {u"]=x", {}},
+      {u"]\n", {u""}},
+      {u"]=x\nk=v\n", {u"k=v", u""}},
+      {u"] junk\na\n\nb", {u"a", u"", u"b"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SplitLines(c.body), c.lines) << ToUtf8(c.body);
+}
+
+TEST(SettingsSection, SetValueKeepsKeysInOrderAndReplaces) {
+  SettingsSection section(u"S");
+  section.SetValue(u"b", u"1");
+  section.SetValue(u"B", u"2");
+  section.SetValue(u"a", u"3");
+  section.SetValue(u"b", u"4");
+  EXPECT_EQ(Describe(section), u"B=2|a=3|b=4");
+}
+
+class SettingsFileLoad : public ::testing::Test {
+ protected:
+  bool Load(std::string_view bytes) { return file.Load(dir.Write("Setup.ini", bytes)); }
+
+  testing::TempDir dir;
+  HostPlatform platform;
+  SettingsFile file{platform};
+};
+
+TEST_F(SettingsFileLoad, ReportsWhetherTheFileGaveAText) {
+  EXPECT_FALSE(file.Load(dir.PathOf("missing.ini")));
+  EXPECT_FALSE(Load(""));
+  EXPECT_FALSE(Load("\xFE\xFF[\0A\0]\0"s));
+  EXPECT_TRUE(Load("no sections"));
+  EXPECT_EQ(file.GetSectionCount(), 0u);
+  EXPECT_TRUE(Load("\x1A[A]\nk=v"));
+  EXPECT_EQ(file.GetSectionCount(), 0u);
+}
+
+TEST_F(SettingsFileLoad, ReadsEveryEncodingToTheSameDocument) {
+  const std::string texts[] = {
+      "[A]\r\nk=\x80\r\n"s,
+      "\xEF\xBB\xBF[A]\r\nk=\xE2\x82\xAC\r\n"s,
+      "\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xAC\x20"s,
+  };
+  for (const std::string& text : texts) {
+    SettingsFile fresh(platform);
+    ASSERT_TRUE(fresh.Load(dir.Write("Setup.ini", text)));
+    ExpectDocument(fresh, {{u"A", u"k=\u20AC"}}, FromUtf8(text));
+  }
+}
+
+TEST_F(SettingsFileLoad, AnEmptyPathReadsSetupIniBesideTheProgram) {
+  platform.moduleFileName = dir.PathOf("setup.exe");
+  dir.Write("Setup.ini", "[A]\nk=v");
+  ASSERT_TRUE(file.Load(u""));
+  ExpectDocument(file, {{u"A", u"k=v"}}, u"Setup.ini");
+}
+
+}  // namespace
+}  // namespace setup
