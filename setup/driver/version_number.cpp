@@ -12,7 +12,8 @@ VersionNumber ParseVersion(TextView text) {
     // silently dropping the fifth part.
     const bool last = index + 1 == version.components.size();
     const size_t dot = last ? TextView::npos : text.find(u'.', position);
-    const TextView component = text.substr(position, dot == TextView::npos ? TextView::npos : dot - position);
+    const size_t length = dot == TextView::npos ? TextView::npos : dot - position;
+    const TextView component = text.substr(position, length);
     if (component.empty()) break;
     const SignedParse parsed = ParseSignedDecimal(component);
     if (parsed.consumed != component.size()) break;

@@ -35,7 +35,8 @@ void SettingsFile::LoadText(TextView text) {
     const size_t next = view.find(u'[', start + 1);
     // The character just before the next "[" (normally the line end ahead of its header)
     // belongs to neither section.
-    const TextView chunk = next == TextView::npos ? view.substr(start) : view.substr(start, next - 1 - start);
+    const size_t length = next == TextView::npos ? TextView::npos : next - 1 - start;
+    const TextView chunk = view.substr(start, length);
     SettingsSection section;
     section.Parse(chunk);
     Text name = section.GetName();

