@@ -1,0 +1,36 @@
+#include "setup/driver/version_number.h"
+
+#include "setup/base/numbers.h"
+
+namespace setup {
+
+VersionNumber ParseVersion(TextView text) {
+  VersionNumber version;
+  size_t position = 0;
+  for (size_t index = 0; index < version.components.size(); ++index) {
+    // The last component is never split further, so "1.2.3.4.5" leaves it invalid rather than
+    // silently dropping the fifth part.
+    const bool last = index + 1 == version.components.size();
+    const size_t dot = last ? TextView::npos : text.find(u'.', position);
+    const size_t length = dot == TextView::npos ? TextView::npos : dot - position;
+    const TextView component = text.substr(position, length);
+    if (component.empty()) break;
+    const SignedParse parsed = ParseSignedDecimal(component);
+    if (parsed.consumed != component.size()) break;
+    version.components[index] = parsed.value;
+    if (dot == TextView::npos) break;
+    position = dot + 1;
+  }
+  return version;
+}
+
+int CompareVersions(const VersionNumber& a, const VersionNumber& b) {
+  for (size_t index = 0; index < a.components.size(); ++index) {
+    if (a.components[index] != b.components[index]) {
+      return a.components[index] < b.components[index] ? -1 : 1;
+    }
+  }
+  return 0;
+}
+
+}  // namespace setup

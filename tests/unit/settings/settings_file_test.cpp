@@ -1,0 +1,143 @@
+#include "setup/settings/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include "setup/platform/host/host_platform.h"
+#include "tests/support/temp_dir.h"
+
+namespace setup {
+namespace {
+
+using namespace std::string_literals;
+
+// "key=value" pairs in GetKeyAt order, joined by '|': the whole section as callers see it.
+Text Describe(const SettingsSection& section) {
+  Text described;
+  for (size_t i = 0; i < section.GetKeyCount(); ++i) {
+    if (i > 0) described += u'|';
+    described += section.GetKeyAt(i) + u'=' + section.GetValue(section.GetKeyAt(i));
+  }
+  return described;
+}
+
+// Texts handed over directly never reach the platform, but the document needs one.
+HostPlatform unusedPlatform;
+
+struct Section {
+  Text name;
+  Text pairs;
+};
+
+void ExpectDocument(const SettingsFile& file, const std::vector<Section>& expected, TextView text) {
+  EXPECT_EQ(file.GetSectionCount(), expected.size()) << ToUtf8(text);
+  for (const Section& section : expected) {
+    const SettingsSection found = file.GetSection(section.name);
+    EXPECT_EQ(found.GetName(), section.name) << ToUtf8(text);
+    EXPECT_EQ(Describe(found), section.pairs) << ToUtf8(section.name) << " in " << ToUtf8(text);
+  }
+}
+
+TEST(SettingsFile, CutsTheTextIntoSectionsAtEveryBracket) {
+  const struct {
+    Text text;
+    std::vector<Section> sections;
+  } cases[] = {
+      {u"; product settings\n[General]\nTitle = Example ; shown in captions\nLevel=5\n"
+       u"[Texts]\n1203=Text of the message#note\nFlag\n",
+       {{u"General", u"Level=5|Title=Example"}, {u"Texts", u"1203=Text of the message|Flag="}}},
+      {u"[A]\nk=v\n[B]\nx = y ; c", {{u"A", u"k=v"}, {u"B", u"x=y"}}},
+      {u"[A]\n[B]\nk=v", {{u"A", u""}, {u"B", u"k=v"}}},
+      {u"[A]\n\n[B]\nk=v", {{u"A", u""}, {u"B", u"k=v"}}},
+      {u"[A]", {{u"A", u""}}},                    {u"[A]\n", {{u"A", u""}}},
+      {u"[A]=x\n[B]\n", {{u"A", u""}, {u"B", u""}}},
+      {u"[A]\nk=a[1]\nm=2", {{u"A", u"k="}, {u"1", u"m=2"}}},
+      {u"[A]\nk=v\n[A]\nk=w", {{u"A", u"k=v"}}},    {u"[A]\nk=1\nk=2\nk=3", {{u"A", u"k=3"}}},
+      {u"[A]\n# c\n; c\n=x\n\n  \nflag", {{u"A", u"flag="}}},
+      {u"junk\n[ S ]\nK=V", {{u" S ", u"K=V"}}},
+      {u"[A\nk=v]\nz=1", {{u"A\nk=v", u"z=1"}}},
+      {u"no sections here\nk=v", {}},
+      {u"\uFEFF[A]\nk=v", {{u"A", u"k=v"}}},
+      {u"[A]\r\nk = v\r\n[B]\r\r\nx=1\r", {{u"A", u"k=v"}, {u"B", u"x=1"}}},
+      {u"[A]\nB=1\na=2\nA1=3\n\U00010000=4\n\uFF21=5", {{u"A", u"A1=3|B=1|a=2|\U00010000=4|\uFF21=5"}}},
+      {u"[A]\nk=v\0\n[B]\nx=1"s, {{u"A", u"k=v"}}},
+      // Headers never closed within their chunk name a section by the rest of the chunk.
+      {u"[A]\nk=v\n[B", {{u"A", u"k=v"}, {u"B", u""}}},
+      {u"[A]\nk=v\n[B\nx=1", {{u"A", u"k=v"}, {u"B\nx=1", u""}}},
+      {u"[", {{u"", u""}}},                        {u"[A][B]\nk=v", {{u"A", u""}, {u"B", u"k=v"}}},
+      {u"[[A]\nk=v", {{u"", u""}, {u"A", u"k=v"}}},
+      {u"[A]\nk=1\n[A", {{u"A", u"k=1"}}},          {u"[]\nk=v", {{u"", u"k=v"}}},
+  };
+  for (const auto& c : cases) {
+    SettingsFile file(unusedPlatform);
+    file.LoadText(c.text);
+    ExpectDocument(file, c.sections, c.text);
+  }
+}
+
+TEST(SettingsFile, NamesAndKeysMatchExactly) {
+  SettingsFile file(unusedPlatform);
+  file.LoadText(u"[General]\nk=v\n[ S ]\nK=V");
+  for (const char16_t* absent : {u"general", u"S", u" S"}) {
+    EXPECT_EQ(Describe(file.GetSection(absent)), u"") << ToUtf8(absent);
+  }
+  EXPECT_EQ(file.GetSection(u"General").GetValue(u"K") + file.GetSection(u"General").GetKeyAt(1), u"");
+}
+
+TEST(SettingsFile, LaterTextsKeepSectionsAlreadyHeld) {
+  SettingsFile file(unusedPlatform);
+  file.LoadText(u"[A]\nk=1");
+  file.LoadText(u"[A]\nk=2\nm=3\n[B]\nx=y");
+  ExpectDocument(file, {{u"A", u"k=1"}, {u"B", u"x=y"}}, u"two texts");
+}
+
+TEST(SettingsFile, EnumeratesAHundredThousandKeysInOrder) {
+  constexpr int kKeys = 100000;
+  const auto number = [](int i) { return FromUtf8(std::to_string(1000000 + i)); };
+  Text text = u"[Big]\n";
+  for (int i = kKeys - 1; i >= 0; --i) text += u"k" + number(i) + u"=" + number(i) + u"\n";
+  text += u"k1000000=last\n";
+  SettingsFile file(unusedPlatform);
+  file.LoadText(text);
+  const SettingsSection big = file.GetSection(u"Big");
+  ASSERT_EQ(big.GetKeyCount(), static_cast<size_t>(kKeys));
+  for (int i = 0; i < kKeys; ++i) {
+    ASSERT_EQ(big.GetKeyAt(i), u"k" + number(i));
+    ASSERT_EQ(big.GetValue(big.GetKeyAt(i)), i == 0 ? Text(u"last") : number(i));
+  }
+}
+
+TEST(ParseLine, DropsCommentsThenSplitsAtTheFirstEquals) {
+  const struct {
+    const char16_t *line, *key, *value;
+  } cases[] = {
+      {u"# c", u"", u""},         {u"  ; k=v", u"", u""},   {u"=x", u"", u"x"},         {u" \t ", u"", u""},
+      {u"k=a#b # c", u"k", u"a#b"}, {u"n=a;b#c;d", u"n", u"a"}, {u"flag", u"flag", u""},
+      {u"a = b = c", u"a", u"b = c"}, {u"\t k \t=\t v \r", u"k", u"v"}, {u"k;=v", u"k", u""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseLine(c.line), std::make_pair(Text(c.key), Text(c.value))) << ToUtf8(c.line);
+  }
+}
+
+TEST(SettingsSection, SetValueKeepsKeysInOrderAndReplaces) {
+  SettingsSection section(u"S");
+  for (const char16_t* key : {u"b", u"B", u"a"}) section.SetValue(key, u"1");
+  section.SetValue(u"b", u"4");
+  EXPECT_EQ(Describe(section), u"B=1|a=1|b=4");
+}
+
+TEST(SettingsFileLoad, ReportsWhetherTheFileGaveAText) {
+  testing::TempDir dir;
+  SettingsFile file(unusedPlatform);
+  const auto Load = [&](std::string_view bytes) { return file.Load(dir.Write("Setup.ini", bytes)); };
+  EXPECT_FALSE(file.Load(dir.PathOf("missing.ini")));
+  EXPECT_FALSE(Load(""));
+  EXPECT_FALSE(Load("\xFE\xFF[\0A\0]\0"s));
+  EXPECT_TRUE(Load("no sections"));
+  EXPECT_TRUE(Load("\x1A[A]\nk=v"));
+  EXPECT_TRUE(Load("\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xAC\x20"s));
+  ExpectDocument(file, {{u"A", u"k=\u20AC"}}, u"UTF-16 file");
+}
+
+}  // namespace
+}  // namespace setup
