@@ -20,7 +20,7 @@ int RunSetup(Platform& platform, MsiLibrary& processMsi) {
   parser->Parse();
 
   SetupContext context(platform, processMsi);
-  if (context.LoadSettings(u"Setup.ini")) return ComposeAndInstall(context);
+  if (context.LoadSettings(u"Setup.ini")) return static_cast<int>(ComposeAndInstall(context));
   platform.WriteStandardOutput(parser->BuildUsage());
   return 1;
 }
