@@ -25,7 +25,6 @@ MsiResult ReadSummary(PackageInfo& info, const MsiLibrary& msi) {
     const MsiResult result = msi.SummaryGetProperty(summary.get(), property, dataType, integer, text);
     if (result != 0) return result;
   }
-  summary.Close();
   if (dataType == kSummaryTypeText) info.packageCode = text;
   return 0;
 }

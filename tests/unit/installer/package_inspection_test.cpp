@@ -24,7 +24,7 @@ TEST(ScanInstanceFile, FindsTheInstanceNameAndItsProductCode) {
       {"blank after ] stays in the section name", u"[Instances]\nA=Inst\n[Inst] \nProductCode={X}\n", u"Inst", u""},
       {"instance section before Instances is not taken", u"[Inst]\nProductCode={X}\n[Instances]\nA=Inst\n", u"Inst", u""},
       {"ProductCode before any header matches no name yet", u"ProductCode={X}\n[Instances]\nA=Inst\n", u"Inst", u"{X}"},
-      {"A-Z case is ignored", u"[INSTANCES]\nCOUNT=1\na=inst\n[INST]\nproductcode={X}\n", u"inst", u"{X}"},
+      {"A-Z case is ignored", u"[INSTANCES]\na=inst\nCOUNT=1\n[INST]\nproductcode={X}\n", u"inst", u"{X}"},
       {"other case is not", u"[Instances]\na=\u00C4\n[\u00E4]\nProductCode={X}\n", u"\u00C4", u""},
       {"no trimming of keys or values", u"[Instances]\na= Inst \n[ Inst ]\nProductCode ={X}\n", u" Inst ", u""},
       {"value runs past a second =", u"[Instances]\na=I=J\n[I=J]\nProductCode={X}=\n", u"I=J", u"{X}="},
