@@ -65,7 +65,7 @@ void ReadInstanceFile(PackageInfo& info, Platform& platform) {
   if (!platform.FileExists(path)) return;
   const FileContent content = platform.ReadWholeFile(path);
   if (!content.opened) return;
-  ScanInstanceFile(DecodeInstanceFile(content.bytes, platform), info);
+  if (const std::optional<Text> text = DecodeInstanceFile(content.bytes, platform)) ScanInstanceFile(*text, info);
 }
 
 Text DecodeUtf16Le(std::string_view bytes) {
@@ -119,7 +119,8 @@ MsiResult InspectPackage(PackageInfo& info, const Text& path, Platform& platform
   return 0;
 }
 
-Text DecodeInstanceFile(std::string_view bytes, Platform& platform) {
+std::optional<Text> DecodeInstanceFile(std::string_view bytes, Platform& platform) {
+  if (bytes.starts_with("\xFE\xFF")) return std::nullopt;
   if (bytes.starts_with("\xEF\xBB\xBF")) return JoinCrLf(platform.DecodeUtf8(bytes.substr(3)));
   if (bytes.starts_with("\xFF\xFE")) return JoinCrLf(DecodeUtf16Le(bytes.substr(2)));
   return JoinCrLf(platform.DecodeUtf8(bytes));

@@ -3,6 +3,7 @@
 // it, then asks the Windows Installer whether the product or that instance is installed.
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "setup/base/text.h"
@@ -22,8 +23,9 @@ inline constexpr MsiResult kPackageMissing = 2;   // ERROR_FILE_NOT_FOUND
 MsiResult InspectPackage(PackageInfo& info, const Text& path, Platform& platform, MsiLibrary& msi);
 
 // The instance file's text as the C runtime's "rt, ccs=utf-8" stream delivers it: a UTF-8 mark
-// is skipped, a UTF-16LE mark switches to UTF-16LE, otherwise UTF-8; CR LF becomes LF.
-Text DecodeInstanceFile(std::string_view bytes, Platform& platform);
+// is skipped, a UTF-16LE mark switches to UTF-16LE, otherwise UTF-8; CR LF becomes LF. Nothing
+// for a UTF-16BE mark, which that stream refuses to open.
+std::optional<Text> DecodeInstanceFile(std::string_view bytes, Platform& platform);
 
 // Takes the instance name (the last key of [Instances] other than "count") and the
 // ProductCode of the section of that name, as far as the file has named the instance by then.

@@ -85,6 +85,7 @@ class FakeMsi {
   // Handles given out and not closed yet.
   std::vector<MsiHandle> OpenHandles() const;
 
+  // What the exports work on.
   struct Handle {
     enum class Kind { kDatabase, kSummary, kView, kRecord } kind;
     Text package;
@@ -97,7 +98,7 @@ class FakeMsi {
   MsiHandle Open(Handle handle);
   Handle* Find(MsiHandle handle, Handle::Kind kind);
   bool Close(MsiHandle handle) { return handles_.erase(handle) != 0; }
-  int32_t uiLevel = 1;
+  int32_t uiLevel = 1;   // INSTALLUILEVEL_DEFAULT until MsiSetInternalUI changes it
 
  private:
   struct Failure {

@@ -53,10 +53,11 @@ TEST(DecodeInstanceFile, ReadsAsTheUtf8TextStreamDoes) {
       {"UTF-16LE mark switches encoding", std::string_view("\xFF\xFE[\0I\0]\0\r\0\n\0", 12), u"[I]\n"},
       {"CR LF becomes LF", "a\r\nb\r\n", u"a\nb\n"},
       {"a lone CR stays", "a\rb", u"a\rb"},
-      {"UTF-16BE mark is no mark", "\xFE\xFF", u"\uFFFD\uFFFD"},
+      {"a mark alone", "\xEF\xBB\xBF", u""},
   };
   HostPlatform platform;
   for (const Case& c : cases) EXPECT_EQ(c.text, DecodeInstanceFile(c.bytes, platform)) << c.rule;
+  EXPECT_EQ(std::nullopt, DecodeInstanceFile("\xFE\xFF\0[", platform)) << "UTF-16BE is refused";
 }
 
 struct InspectScene : InstallerScene {
