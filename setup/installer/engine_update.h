@@ -1,0 +1,25 @@
+#pragma once
+// Makes sure the Windows Installer engine is at least the version the product requires, by
+// running the engine's redistributable installer from beside the program when it is older.
+
+#include "setup/base/text.h"
+#include "setup/driver/setup_context.h"
+#include "setup/installer/msi_library.h"
+#include "setup/platform/platform.h"
+
+namespace setup {
+
+// msi.dll's product version as "a.b.c.d"; empty when msi.dll cannot be bound or has no
+// version resource. Binds the record first when it holds no library.
+Text ReadEngineVersion(Platform& platform, MsiLibrary& msi);
+
+// Runs the engine installer at path and waits for it. msi.dll is let go while it runs and bound
+// again afterwards. False, with nothing started and the record untouched, when the file is
+// missing; false too when it could not be started.
+bool RunEngineInstaller(Platform& platform, MsiLibrary& msi, const Text& path);
+
+// Runs "instmsi30.exe" beside the program when the installed engine is older than
+// requiredMsiVersion. The run goes on whatever happens.
+void CheckAndUpdateEngine(SetupContext& context);
+
+}  // namespace setup

@@ -1,0 +1,84 @@
+#include "setup/installer/install_launch.h"
+
+#include "setup/base/numbers.h"
+#include "setup/installer/engine_update.h"
+#include "setup/installer/package_inspection.h"
+
+namespace setup {
+namespace {
+
+constexpr TextView kTransformsKey = u"TRANSFORMS=";
+constexpr uint32_t kLogModeVerbose = 0x1000;        // INSTALLLOGMODE_VERBOSE
+constexpr uint32_t kLogFlushEachLine = 2;           // INSTALLLOGATTRIBUTES_FLUSHEACHLINE, no append
+
+// SETUPEXEDIR is the directory without its final '\'. A directory left empty (no module path)
+// has no separator to lose.
+Text AdministrativeProperties(const SetupContext& context) {
+  const Text& directory = context.moduleDirectory;
+  const TextView withoutSeparator = TextView(directory).substr(0, directory.empty() ? 0 : directory.size() - 1);
+  return u"SETUPEXEDIR=\"" + Text(withoutSeparator) + u"\" SETUPEXENAME=\"" + context.moduleFileName + u"\"";
+}
+
+Text LanguageTransform(const SetupContext& context) {
+  if (context.languageId == 0) return Text();
+  const Text name = FormatDecimal(context.languageId) + u".mst";
+  return context.platform().FileExists(context.moduleDirectory + name) ? name : Text();
+}
+
+Text ModePrefix(int32_t installMode) {
+  switch (installMode) {
+    case kAdministrativeInstall: return u"ACTION=ADMIN ";
+    case kRemoval: return u"REMOVE=ALL ";
+    default: return Text();
+  }
+}
+
+}  // namespace
+
+MsiResult ComposeAndInstall(SetupContext& context) {
+  Platform& platform = context.platform();
+  MsiLibrary& msi = context.msi();
+  Text transforms(kTransformsKey);
+  const bool administrativeUpdate = platform.FileExists(context.moduleDirectory + u"admupdt.cfg");
+  CheckAndUpdateEngine(context);
+  InspectPackage(context.package, context.packagePath, platform, msi);
+  if (!administrativeUpdate) context.instanceProductCode = context.package.instanceProductCode;
+  const InstalledProduct status = DetectInstalledProduct(context);
+
+  Text administrativePart;
+  if (context.installMode == kAdministrativeInstall) {
+    administrativePart = AdministrativeProperties(context);
+  } else if (status == InstalledProduct::kInstance && !administrativeUpdate &&
+             !context.package.instanceProductCode.empty()) {
+    transforms += u":" + context.package.instanceName + u".mst;";
+  }
+  transforms += LanguageTransform(context);
+
+  if (!context.debugLogPath.empty() && msi.enableLog != nullptr) {
+    msi.enableLog(kLogModeVerbose, AsNative(context.debugLogPath), kLogFlushEachLine);
+  }
+  if (transforms == kTransformsKey) transforms.clear();
+
+  Text commandLine = administrativePart;
+  if (!administrativePart.empty() && !transforms.empty()) commandLine += u' ';
+  commandLine += transforms + u' ' + context.installProperties;
+
+  if (msi.setInternalUI != nullptr) msi.setInternalUI(context.uiLevel, nullptr);
+  const MsiResult result = LaunchInstall(context.package, context.installMode, commandLine, msi);
+  if (result != 0 && result != kInstallUserExit) {
+    platform.ShowMessageBox(platform.SystemMessageText(result), u"Error", kErrorBoxStyle);
+  }
+  return result;
+}
+
+MsiResult LaunchInstall(PackageInfo& info, int32_t installMode, const Text& commandLine, MsiLibrary& msi) {
+  const Text fullCommandLine = ModePrefix(installMode) + commandLine;
+  if (info.database != 0) {
+    msi.CloseHandle(info.database);
+    info.database = 0;
+  }
+  if (msi.installProduct == nullptr) return kMsiEntryMissing;
+  return msi.installProduct(AsNative(info.packagePath), AsNative(fullCommandLine));
+}
+
+}  // namespace setup

@@ -1,0 +1,168 @@
+#include "setup/installer/package_inspection.h"
+
+#include "setup/base/chars.h"
+#include "setup/base/path.h"
+#include "setup/driver/version_number.h"
+#include "setup/installer/msi_handle.h"
+
+namespace setup {
+namespace {
+
+constexpr uint32_t kSummaryTemplate = 7;      // PID_TEMPLATE
+constexpr uint32_t kSummaryRevision = 9;      // PID_REVNUMBER: the package code
+constexpr uint32_t kSummaryTypeText = 30;     // VT_LPSTR
+
+MsiResult ReadSummary(PackageInfo& info, const MsiLibrary& msi) {
+  if (msi.getSummaryInformation == nullptr) return kMsiEntryMissing;
+  MsiHandle handle = 0;
+  const MsiResult opened = msi.getSummaryInformation(info.database, AsNative(Text()), 0, &handle);
+  if (opened != 0) return opened;
+  ScopedMsiHandle summary(msi, handle);
+  uint32_t dataType = 0;
+  int32_t integer = 0;
+  Text text;
+  for (const uint32_t property : {kSummaryTemplate, kSummaryRevision}) {
+    const MsiResult result = msi.SummaryGetProperty(summary.get(), property, dataType, integer, text);
+    if (result != 0) return result;
+  }
+  if (dataType == kSummaryTypeText) info.packageCode = text;
+  return 0;
+}
+
+// The first column of the first row of a query; value is written only by the read of the row.
+MsiResult ReadSingleValue(const MsiLibrary& msi, MsiHandle database, const Text& query, Text& value) {
+  MsiHandle viewHandle = 0;
+  const MsiResult opened = msi.OpenView(database, query, viewHandle);
+  if (opened != 0) return opened;
+  ScopedMsiHandle view(msi, viewHandle);
+  const MsiResult executed = msi.ExecuteView(view.get());
+  if (executed != 0) return executed;
+  if (msi.viewFetch == nullptr) return kMsiEntryMissing;
+  MsiHandle recordHandle = 0;
+  const MsiResult fetched = msi.viewFetch(view.get(), &recordHandle);
+  if (fetched != 0) return fetched;
+  ScopedMsiHandle record(msi, recordHandle);
+  return msi.RecordGetString(record.get(), value);
+}
+
+MsiResult ReadTables(PackageInfo& info, const MsiLibrary& msi) {
+  Text value;
+  MsiResult result =
+      ReadSingleValue(msi, info.database, u"SELECT Value FROM Property WHERE Property = 'ProductCode'", value);
+  if (result != 0) return result;
+  info.productCode = value;
+  result = ReadSingleValue(msi, info.database, u"SELECT Value FROM Property WHERE Property = 'ProductVersion'",
+                           value);
+  if (result != 0) return result;
+  info.productVersion = value;
+  return ReadSingleValue(msi, info.database, u"SELECT Version FROM File WHERE File = 'ledgr.dll'",
+                         info.keyFileVersion);
+}
+
+void ReadInstanceFile(PackageInfo& info, Platform& platform) {
+  const PathParts parts = SplitPath(info.packagePath);
+  const Text path = parts.drive + parts.directory + u"setup.ini";
+  if (!platform.FileExists(path)) return;
+  const FileContent content = platform.ReadWholeFile(path);
+  if (!content.opened) return;
+  if (const std::optional<Text> text = DecodeInstanceFile(content.bytes, platform)) ScanInstanceFile(*text, info);
+}
+
+Text DecodeUtf16Le(std::string_view bytes) {
+  Text text;
+  text.reserve(bytes.size() / 2);
+  // An odd final byte cannot make a unit; the stream drops it as well.
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                         static_cast<unsigned char>(bytes[i + 1]) << 8));
+  }
+  return text;
+}
+
+Text JoinCrLf(TextView text) {
+  Text joined;
+  joined.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
+    joined.push_back(text[i]);
+  }
+  return joined;
+}
+
+bool IsInstalledInVersion(const MsiLibrary& msi, const Text& productCode, const VersionNumber& version) {
+  // InstallLocation is asked only as a test that the product is known; its value does not matter.
+  Text answer;
+  if (msi.GetProductInfo(productCode, u"InstallLocation", answer) != 0) return false;
+  if (msi.GetProductInfo(productCode, u"VersionString", answer) != 0) return false;
+  return CompareVersions(version, ParseVersion(answer)) == 0;
+}
+
+}  // namespace
+
+MsiResult InspectPackage(PackageInfo& info, const Text& path, Platform& platform, MsiLibrary& msi) {
+  if (!msi.IsLoaded() && !msi.Bind()) return 0;
+  if (info.database != 0) {
+    msi.CloseHandle(info.database);
+    info.database = 0;
+  }
+  info.packagePath = path;
+  if (platform.InitializeCom() < 0) return 0;
+  if (!platform.FileExists(path)) return kPackageMissing;
+  if (msi.openDatabase == nullptr) return kMsiEntryMissing;
+  MsiHandle database = 0;
+  const MsiResult opened = msi.openDatabase(AsNative(path), nullptr, &database);
+  if (opened != 0) return opened;
+  info.database = database;
+  if (const MsiResult result = ReadSummary(info, msi); result != 0) return result;
+  if (const MsiResult result = ReadTables(info, msi); result != 0) return result;
+  ReadInstanceFile(info, platform);
+  return 0;
+}
+
+std::optional<Text> DecodeInstanceFile(std::string_view bytes, Platform& platform) {
+  if (bytes.starts_with("\xFE\xFF")) return std::nullopt;
+  if (bytes.starts_with("\xEF\xBB\xBF")) return JoinCrLf(platform.DecodeUtf8(bytes.substr(3)));
+  if (bytes.starts_with("\xFF\xFE")) return JoinCrLf(DecodeUtf16Le(bytes.substr(2)));
+  return JoinCrLf(platform.DecodeUtf8(bytes));
+}
+
+void ScanInstanceFile(TextView text, PackageInfo& info) {
+  Text section;
+  size_t position = 0;
+  while (position < text.size()) {
+    size_t end = text.find(u'\n', position);
+    if (end == TextView::npos) end = text.size();
+    const TextView line = text.substr(position, end - position);
+    position = end + 1;
+    if (!line.empty() && line.front() == u'[') {
+      // Without a check for ']': the last character is dropped whatever it is. A lone '['
+      // leaves nothing to drop.
+      section = Text(line.size() < 2 ? TextView() : line.substr(1, line.size() - 2));
+      continue;
+    }
+    const size_t equals = line.find(u'=');
+    if (equals == TextView::npos) continue;
+    const TextView key = line.substr(0, equals);
+    const TextView value = line.substr(equals + 1);
+    if (EqualsIgnoringAsciiCase(section, u"Instances") && !EqualsIgnoringAsciiCase(key, u"count")) {
+      info.instanceName = Text(value);
+    }
+    if (EqualsIgnoringAsciiCase(section, info.instanceName) && EqualsIgnoringAsciiCase(key, u"ProductCode")) {
+      info.instanceProductCode = Text(value);
+    }
+  }
+}
+
+InstalledProduct DetectInstalledProduct(SetupContext& context) {
+  MsiLibrary msi(context.platform());
+  msi.Clear();
+  if (!msi.Bind()) return InstalledProduct::kNeither;
+  if (IsInstalledInVersion(msi, context.productCode, context.productVersion)) return InstalledProduct::kProduct;
+  if (context.instanceProductCode.empty()) return InstalledProduct::kNeither;
+  if (IsInstalledInVersion(msi, context.instanceProductCode, context.productVersion)) {
+    return InstalledProduct::kInstance;
+  }
+  return InstalledProduct::kNeither;
+}
+
+}  // namespace setup

@@ -1,0 +1,43 @@
+#pragma once
+// Reads the package's identity and finds the product instance named in the "setup.ini" beside
+// it, then asks the Windows Installer whether the product or that instance is installed.
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "setup/base/text.h"
+#include "setup/driver/setup_context.h"
+#include "setup/installer/msi_library.h"
+#include "setup/installer/package_info.h"
+#include "setup/platform/platform.h"
+
+namespace setup {
+
+inline constexpr MsiResult kPackageMissing = 2;   // ERROR_FILE_NOT_FOUND
+
+// Opens the package read-only (the database handle stays open in info) and fills info. 0 when
+// finished, also when msi.dll or COM is unavailable; kPackageMissing when the file does not
+// exist; kMsiEntryMissing for a missing entry point; otherwise the code of the first failed
+// call, with the values read before it kept and the instance file left unread.
+MsiResult InspectPackage(PackageInfo& info, const Text& path, Platform& platform, MsiLibrary& msi);
+
+// The instance file's text as the C runtime's "rt, ccs=utf-8" stream delivers it: a UTF-8 mark
+// is skipped, a UTF-16LE mark switches to UTF-16LE, otherwise UTF-8; CR LF becomes LF. Nothing
+// for a UTF-16BE mark, which that stream refuses to open.
+std::optional<Text> DecodeInstanceFile(std::string_view bytes, Platform& platform);
+
+// Takes the instance name (the last key of [Instances] other than "count") and the
+// ProductCode of the section of that name, as far as the file has named the instance by then.
+void ScanInstanceFile(TextView text, PackageInfo& info);
+
+enum class InstalledProduct : int32_t {
+  kNeither = -1,    // neither is installed in the product version, or msi.dll is unavailable
+  kProduct = 1,     // productCode is installed in exactly productVersion
+  kInstance = 2,    // instanceProductCode is, and productCode is not
+};
+
+// Asks through a short-lived msi.dll record of its own, released on every path.
+InstalledProduct DetectInstalledProduct(SetupContext& context);
+
+}  // namespace setup
