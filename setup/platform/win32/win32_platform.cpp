@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <type_traits>
 #include <vector>
 
 namespace setup {
@@ -30,10 +32,79 @@ struct FileCloser {
 struct LocalFreer {
   void operator()(wchar_t* text) const { LocalFree(text); }
 };
+struct ModuleFreer {
+  void operator()(HMODULE module) const { FreeLibrary(module); }
+};
 using FindHandle = std::unique_ptr<void, FindCloser>;
 using KernelHandle = std::unique_ptr<void, HandleCloser>;
 using FileHandle = std::unique_ptr<FILE, FileCloser>;
 using LocalText = std::unique_ptr<wchar_t, LocalFreer>;
+using OwnedModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer>;
+
+// Not in every SDK's headers for the oldest systems this program starts on.
+constexpr DWORD kSearchSystem32 = 0x00000800;   // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+std::wstring SystemDirectory() {
+  wchar_t buffer[MAX_PATH + 1];
+  const UINT length = GetSystemDirectoryW(buffer, MAX_PATH + 1);
+  if (length == 0 || length > MAX_PATH) return std::wstring();
+  return std::wstring(buffer, length);
+}
+
+// A bare library name always means the one in the system directory: the folder setup.exe runs
+// from (Downloads, a share) may hold a planted copy.
+std::wstring SystemPathOf(const Text& name) {
+  const std::wstring wide(reinterpret_cast<const wchar_t*>(name.c_str()), name.size());
+  if (wide.find_first_of(L"\\/:") != std::wstring::npos) return wide;
+  return SystemDirectory() + L"\\" + wide;
+}
+
+// Through the generic function type, which converts to any other without a warning.
+template <typename Function>
+Function ExportOf(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+HMODULE LoadSystemLibrary(const Text& name) {
+  const std::wstring wide(reinterpret_cast<const wchar_t*>(name.c_str()), name.size());
+  if (HMODULE module = LoadLibraryExW(wide.c_str(), nullptr, kSearchSystem32)) return module;
+  // Systems without the search flags refuse it as an invalid parameter; a full path is the
+  // way to reach the system directory there.
+  if (GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
+  return LoadLibraryW(SystemPathOf(name).c_str());
+}
+
+// version.dll is not among the libraries Windows always takes from the system directory, so
+// it is loaded from there at run time instead of being imported.
+class VersionLibrary {
+ public:
+  VersionLibrary() : module_(LoadSystemLibrary(u"version.dll")) {
+    if (!module_) return;
+    getSize_ = ExportOf<GetSizeFn>(module_.get(), "GetFileVersionInfoSizeW");
+    getInfo_ = ExportOf<GetInfoFn>(module_.get(), "GetFileVersionInfoW");
+    query_ = ExportOf<QueryFn>(module_.get(), "VerQueryValueW");
+  }
+  bool usable() const { return getSize_ != nullptr && getInfo_ != nullptr && query_ != nullptr; }
+  DWORD GetSize(const wchar_t* path) const {
+    DWORD ignored = 0;
+    return getSize_(path, &ignored);
+  }
+  bool GetInfo(const wchar_t* path, DWORD size, void* block) const {
+    return getInfo_(path, 0, size, block) != FALSE;
+  }
+  bool Query(const void* block, const wchar_t* name, void** value, UINT* length) const {
+    return query_(block, name, value, length) != FALSE;
+  }
+
+ private:
+  using GetSizeFn = DWORD(WINAPI*)(const wchar_t*, DWORD*);
+  using GetInfoFn = BOOL(WINAPI*)(const wchar_t*, DWORD, DWORD, void*);
+  using QueryFn = BOOL(WINAPI*)(const void*, const wchar_t*, void**, UINT*);
+  OwnedModule module_;
+  GetSizeFn getSize_ = nullptr;
+  GetInfoFn getInfo_ = nullptr;
+  QueryFn query_ = nullptr;
+};
 
 static_assert(sizeof(STARTUPINFOW) == 68, "the 32-bit STARTUPINFOW");
 static_assert(sizeof(OSVERSIONINFOEXW) == 284, "the 32-bit OSVERSIONINFOEXW");
@@ -144,7 +215,7 @@ bool Win32Platform::IsSystemAtLeast(const OsRequirement& requirement) {
   return VerifyVersionInfoW(&info, fields, mask) != FALSE;
 }
 
-ModuleHandle Win32Platform::LoadModule(const Text& name) { return LoadLibraryW(Wide(name)); }
+ModuleHandle Win32Platform::LoadModule(const Text& name) { return LoadSystemLibrary(name); }
 
 EntryPoint Win32Platform::FindEntryPoint(ModuleHandle module, const char* name) {
   return reinterpret_cast<EntryPoint>(GetProcAddress(static_cast<HMODULE>(module), name));
@@ -153,16 +224,17 @@ EntryPoint Win32Platform::FindEntryPoint(ModuleHandle module, const char* name) 
 void Win32Platform::UnloadModule(ModuleHandle module) { FreeLibrary(static_cast<HMODULE>(module)); }
 
 std::optional<ProductVersionWords> Win32Platform::ReadProductVersion(const Text& path) {
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(Wide(path), &ignored);
+  const VersionLibrary version;
+  if (!version.usable()) return std::nullopt;
+  const std::wstring file = SystemPathOf(path);
+  const DWORD size = version.GetSize(file.c_str());
   if (size == 0) return std::nullopt;
   // Twice the reported size: some systems write past it when converting ANSI resources.
   std::vector<unsigned char> block(size * 2);
-  if (!GetFileVersionInfoW(Wide(path), 0, size, block.data())) return std::nullopt;
+  if (!version.GetInfo(file.c_str(), size, block.data())) return std::nullopt;
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT fixedSize = 0;
-  if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
-      fixed == nullptr) {
+  if (!version.Query(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) || fixed == nullptr) {
     return std::nullopt;
   }
   return ProductVersionWords{HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
