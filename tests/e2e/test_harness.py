@@ -13,6 +13,17 @@ class HarnessTest(wh.WineTestCase):
         super().setUpClass()
         cls.package = wh.packages_dir() / wh.SAMPLE_PACKAGE
 
+    def test_sample_packages_hold_the_rows_the_program_reads(self):
+        for name, code in ((wh.SAMPLE_PACKAGE, wh.SAMPLE_PRODUCT_CODE),
+                           (wh.SECOND_PACKAGE, wh.SECOND_PRODUCT_CODE)):
+            with self.subTest(package=name):
+                package = wh.packages_dir() / name
+                files = [(row[0], row[4]) for row in wh.msi_table(package, "File")]
+                self.assertEqual(files, [("ledgr.dll", wh.SAMPLE_VERSION)])
+                properties = dict(row[:2] for row in wh.msi_table(package, "Property"))
+                self.assertEqual(properties["ProductCode"], code)
+                self.assertEqual(properties["ProductVersion"], wh.SAMPLE_VERSION)
+
     def test_msiexec_install_is_traced_and_really_installs(self):
         package = wh.windows_path(self.package)
         launch = self.prefix.launch(f'msiexec /i "{package}" /qn PROP=1', label="install")

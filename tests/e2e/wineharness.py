@@ -12,6 +12,24 @@ Standard library only. The pieces:
 - ``build_package`` / ``build_sample_packages``: MSI packages from .wxs sources with wixl.
 - ``lay_out_distribution``: a distribution folder (setup.exe, Setup.ini, language files, package).
 
+Writing a test: a file ``tests/e2e/test_*.py`` is one ctest test (no CMake edit needed; it runs
+after the fixtures that build the packages and prepare the prefix). For setup.exe::
+
+    class UsageTest(wineharness.SetupTestCase):          # skipped while setup.exe is not built
+        def test_usage_option(self):
+            self.distribution(files={"0x0419.ini": None}) # C:\\dist\\<test>\\, from examples/
+            launch = self.run_setup("/?")                 # "C:\\dist\\<test>\\setup.exe" /?
+            self.assertEqual(launch.exit_code, 1)         # all 32 bits
+            box = launch.call("user32.MessageBoxW")       # exactly one, by setup.exe itself
+            self.assertEqual(box.number(3), 0x40)
+            self.assertTracedText(box.args[1], "...")     # copes with strings Wine cut
+
+``self.prefix`` offers ``launch`` (any exact command line), ``wine`` (plain runs),
+``set_windows_version``, ``product``/``is_installed``/``uninstall``; pass ``env={"LC_ALL":
+"ru_RU.UTF-8"}`` to a run to make Russian the user's default language and ANSI code page 1251
+(Wine takes both from the locale's name, installed or not). Every run leaves its files
+(command line, stdout, trace) in ``build/windows/e2e/runs/`` until the next preparation.
+
 Facts about Wine 8 that the code relies on:
 
 - Wine's background processes (services, explorer, plugplay, ...) outlive the command that started
@@ -211,7 +229,7 @@ def _prefix_fields(match: re.Match) -> dict:
 def parse_relay(text: str) -> list:
     """Every traced call in a trace, in the order of the lines, with its return value."""
     calls, open_calls = [], {}
-    for number, line in enumerate(text.splitlines(), start=1):
+    for number, line in enumerate(text.split("\n"), start=1):
         match = _CALL.match(line)
         if match:
             module, _, function = match.group("name").rpartition(".")
@@ -242,7 +260,7 @@ class Trace:
 
     @classmethod
     def from_file(cls, path: Path) -> "Trace":
-        return cls(path.read_text("utf-8", errors="replace"))
+        return cls(path.read_bytes().decode("utf-8", errors="replace"))
 
     def of(self, name: str) -> list:
         """The calls of one function (``Function`` or ``module.Function``), in trace order."""
@@ -252,7 +270,7 @@ class Trace:
         """The only call of a function; an AssertionError when there are none or several."""
         found = self.of(name)
         if len(found) != 1:
-            lines = "\n".join(self.text.splitlines()[c.line - 1] for c in found)
+            lines = "\n".join(self.text.split("\n")[c.line - 1] for c in found)
             raise AssertionError(f"expected one call of {name}, found {len(found)}\n{lines}")
         return found[0]
 
@@ -277,13 +295,14 @@ class Run:
     stderr_path: Path
     seconds: float
 
+    # Decoded without newline translation: a test may need to see "\r\n".
     @property
     def stdout(self) -> str:
-        return self.stdout_path.read_text("utf-8", errors="replace")
+        return self.stdout_path.read_bytes().decode("utf-8", errors="replace")
 
     @property
     def stderr(self) -> str:
-        return self.stderr_path.read_text("utf-8", errors="replace")
+        return self.stderr_path.read_bytes().decode("utf-8", errors="replace")
 
     @functools.cached_property
     def trace(self) -> Trace:
@@ -637,6 +656,14 @@ class WineTestCase(unittest.TestCase):
         cls.prefix = Prefix.from_environment()
         cls.prefix.warm_up()
 
+    def assertTracedText(self, arg: Arg, expected: str) -> None:
+        """A traced string equals ``expected``, or is a beginning of it when Wine cut it."""
+        self.assertIsNotNone(arg.text, f"no string in {arg.raw!r}")
+        if arg.truncated:
+            self.assertTrue(expected.startswith(arg.text), f"{arg.text!r} does not begin {expected!r}")
+        else:
+            self.assertEqual(arg.text, expected)
+
     def remove_product_afterwards(self, code: str) -> None:
         """Uninstalls a product when the test ends, whether it passed or not."""
         self.addCleanup(lambda: self.prefix.is_installed(code) and self.prefix.uninstall(code))
@@ -686,18 +713,45 @@ def prepare_prefix(prefix: Prefix) -> None:
     prefix.remove_all_products()
 
 
+def demo(prefix: Prefix) -> int:
+    """Installs and removes the sample distribution with setup.exe, telling what happened."""
+    program = setup_exe()
+    if program is None:
+        print("setup.exe is not built yet", file=sys.stderr)
+        return 1
+    build_sample_packages(packages_dir())
+    prepare_prefix(prefix)
+    folder = lay_out_distribution(prefix.drive_c / "dist" / "demo", setup_exe=program,
+                                  packages=packages_dir())
+    print(f"distribution: {folder} (C:\\dist\\demo\\ in the prefix {prefix.path})")
+    for arguments in ("/S", "/x /S"):
+        launch = prefix.launch(f'"C:\\dist\\demo\\setup.exe" {arguments}', label="demo")
+        print(f"\nsetup.exe {arguments}")
+        for call in launch.calls("msi.MsiInstallProductW") + launch.calls("user32.MessageBoxW"):
+            print(f"  {call.name}({', '.join(a.raw for a in call.args)}) = {call.retval}")
+        print(f"  exit code {launch.exit_code}; product installed: "
+              f"{prefix.is_installed(SAMPLE_PRODUCT_CODE)}")
+        if launch.exit_code != 0:
+            return 1
+    prefix.stop()
+    return 0
+
+
 def main(argv: Sequence[str]) -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     commands = parser.add_subparsers(dest="command", required=True)
     commands.add_parser("build-packages", help="build the sample packages into the e2e folder")
     commands.add_parser("prepare-prefix", help="make the e2e prefix and bring it to a known state")
     commands.add_parser("stop-prefix", help="end the e2e prefix's wineserver")
+    commands.add_parser("demo", help="install and remove the sample distribution with setup.exe")
     arguments = parser.parse_args(argv)
     if arguments.command == "build-packages":
         for name, path in build_sample_packages(packages_dir()).items():
             print(f"{name}: {path}")
     elif arguments.command == "prepare-prefix":
         prepare_prefix(Prefix.from_environment())
+    elif arguments.command == "demo":
+        return demo(Prefix.from_environment())
     else:
         Prefix.from_environment().stop()
     return 0
