@@ -63,6 +63,7 @@ import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 from pathlib import Path
@@ -110,7 +111,8 @@ class HarnessError(RuntimeError):
 class Arg:
     raw: str                      # the argument as printed
     number: Optional[int]         # the leading hexadecimal value (an address for strings)
-    text: Optional[str] = None    # the decoded string, when Wine printed one
+    text: Optional[str] = None    # the decoded string, when Wine printed one (narrow strings:
+                                  # their bytes as Latin-1 characters, whatever the code page)
     truncated: bool = False       # the string may be cut (see the module's notes)
 
 
@@ -396,9 +398,10 @@ class Prefix:
 
     def warm_up(self) -> None:
         """Makes sure the prefix and Wine's background processes run before a traced run, so that
-        they do not start inside it (they would write their own calls to its trace)."""
+        they do not start inside it (they would write their own calls to its trace), and sets the
+        default relay filter (without one, Wine traces every call)."""
         self.ensure()
-        self._wine_checked(["cmd", "/c", "rem"], "warm-up")
+        self.set_relay_include()
 
     def stop(self) -> None:
         """Ends the prefix's wineserver and every Windows process in it."""
@@ -452,6 +455,7 @@ class Prefix:
         if not match:
             raise HarnessError(f"launcher.exe gave no result (exit {run.exit_code}):\n{output}\n"
                                f"{run.stderr[-3000:]}")
+
         def number(group: str) -> Optional[int]:
             return int(match.group(group)) if match.group(group) else None
 
@@ -459,11 +463,14 @@ class Prefix:
                       number("process"))
 
     def _check(self, argv: Sequence[str], what: str, **kwargs) -> None:
-        completed = subprocess.run(list(argv), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                   stderr=subprocess.STDOUT, check=False, **kwargs)
-        if completed.returncode != 0:
-            raise HarnessError(f"{what} failed ({completed.returncode}):\n"
-                               f"{completed.stdout.decode(errors='replace')}")
+        # A file, not a pipe: anything of Wine's that the command leaves running keeps its output.
+        with tempfile.TemporaryFile() as output:
+            completed = subprocess.run(list(argv), stdin=subprocess.DEVNULL, stdout=output,
+                                       stderr=subprocess.STDOUT, check=False, **kwargs)
+            if completed.returncode != 0:
+                output.seek(0)
+                raise HarnessError(f"{what} failed ({completed.returncode}):\n"
+                                   f"{output.read().decode(errors='replace')}")
 
     def _wine_checked(self, args: Sequence[str], label: str) -> Run:
         run = self.wine(args, label=label)
