@@ -91,6 +91,37 @@ TEST_F(SettingsLoadingTest, FillsTheContextFromStartupAndThePackageSection) {
   EXPECT_TRUE(platform.messageBoxes.empty());
 }
 
+TEST_F(SettingsLoadingTest, ReadsSetupIniInEveryEncodingItHasAMarkFor) {
+  const std::string ansi = kSetupIni;
+  std::u16string wide;
+  for (char c : ansi) wide.push_back(static_cast<char16_t>(c));
+  std::string bigEndian = "\xFE\xFF";
+  for (char16_t unit : wide) {
+    bigEndian.push_back(static_cast<char>(unit >> 8));
+    bigEndian.push_back(static_cast<char>(unit & 0xFF));
+  }
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool loads;
+  } cases[] = {
+      {"ANSI", ansi, true},
+      {"UTF-8 with mark", "\xEF\xBB\xBF" + ansi, true},
+      {"UTF-16LE with mark", Utf16File(wide), true},
+      {"UTF-16BE with mark", bigEndian, false},
+  };
+  dir.Write("0x0409.ini", kEnglish);
+  for (const auto& c : cases) {
+    dir.Write("Setup.ini", c.bytes);
+    platform.messageBoxes.clear();
+    SetupContext context(platform, msi);
+    EXPECT_EQ(Load(context), c.loads) << c.name;
+    EXPECT_EQ(context.productCode, c.loads ? u"{PRODUCT}" : u"") << c.name;
+    // A file that cannot be read counts as empty: no system is supported then.
+    EXPECT_EQ(platform.messageBoxes.size(), c.loads ? 0u : 1u) << c.name;
+  }
+}
+
 TEST_F(SettingsLoadingTest, OnlyAnUpperCaseYSetsLogResults) {
   for (const char* value : {"y", "Yes", "YES", "Y Y", ""}) {
     std::string ini = kSetupIni;
