@@ -4,6 +4,7 @@
 
 #include "setup/base/numbers.h"
 #include "setup/driver/version_number.h"
+#include "tools/setup-check/report.h"
 
 namespace setup::check {
 namespace {
@@ -139,18 +140,21 @@ bool IsMalformedVersionPart(TextView value) {
   return ParseVersion(value).components[0] < 0 || value.find(u'.') != TextView::npos;
 }
 
-// Which key of an entry keeps it from ever being met.
-void CheckEntryNumbers(const ScannedSection& section, Findings& out) {
+// A missing or malformed number makes that part and all after it 0xFFFFFFFF, which no system
+// meets; a dotted one shifts the parts after it instead.
+void CheckEntryNumbers(const ScannedSection& section, const OsEntryView& entry, Findings& out) {
   const std::string name = U(section.name);
+  const std::string consequence = entry.neverSatisfied
+                                      ? "this entry can never be satisfied"
+                                      : "the entry asks for " + RequirementText(entry.requirement) + " instead";
   for (const TextView key : {TextView(u"MajorVer"), TextView(u"MinorVer"), TextView(u"BuildNo")}) {
     const ScannedKey* found = LastKey(section, key);
     if (found == nullptr || found->value.empty()) {
       out.Warning("os-entry-key-missing", kSettingsName, found == nullptr ? section.line : found->line,
-                  "[" + name + "] has no " + U(key) + ": this entry can never be satisfied");
+                  "[" + name + "] has no " + U(key) + ": " + consequence);
     } else if (IsMalformedVersionPart(found->value)) {
       out.Warning("os-entry-malformed", kSettingsName, found->line,
-                  "[" + name + "] " + U(key) + "=" + U(found->value) +
-                      " is not a whole decimal number: this entry can never be satisfied");
+                  "[" + name + "] " + U(key) + "=" + U(found->value) + " is not a whole decimal number: " + consequence);
     }
   }
 }
@@ -181,7 +185,7 @@ bool CheckEntry(const OsView& os, const OsEntryView& entry, const SettingsScan& 
                 "the list enables [" + U(entry.key) + "], which Setup.ini does not have: it can never be satisfied");
     return false;
   }
-  if (entry.neverSatisfied) CheckEntryNumbers(*section, out);
+  CheckEntryNumbers(*section, entry, out);
   CheckServicePack(*section, out);
   return !entry.neverSatisfied;
 }

@@ -14,6 +14,7 @@ Text TextOf(const fs::path& path) {
   return FromUtf8(std::string(utf8.begin(), utf8.end()));
 }
 
+#ifndef _WIN32
 // The entry of folder whose name equals name ignoring A-Z case; name itself when none does.
 fs::path MatchInFolder(const fs::path& folder, const fs::path& name) {
   std::error_code error;
@@ -24,6 +25,7 @@ fs::path MatchInFolder(const fs::path& folder, const fs::path& name) {
   }
   return name;
 }
+#endif
 
 }  // namespace
 
