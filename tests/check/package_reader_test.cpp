@@ -1,5 +1,7 @@
 // The check on packages that Debian's libmsi reads, built with wixl for each test.
 
+#include "tools/setup-check/package_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -10,7 +12,6 @@
 #include "tests/support/temp_dir.h"
 #include "tools/setup-check/findings.h"
 #include "tools/setup-check/observation.h"
-#include "tools/setup-check/package_reader.h"
 
 namespace setup::check {
 namespace {
@@ -22,7 +23,8 @@ constexpr char kProductCode[] = "{11111111-2222-3333-4444-555555555555}";
 std::string PackageSource(const std::string& keyFileId) {
   return std::string(R"(<?xml version="1.0" encoding="utf-8"?>
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
-  <Product Id=")") + kProductCode + R"(" Name="Check" Language="1033" Version="2.0.1" Manufacturer="Check"
+  <Product Id=")") +
+         kProductCode + R"(" Name="Check" Language="1033" Version="2.0.1" Manufacturer="Check"
            UpgradeCode="{AAAAAAAA-2222-3333-4444-555555555555}">
     <Package InstallerVersion="200" Compressed="yes"/>
     <Media Id="1" Cabinet="p.cab" EmbedCab="yes"/>
@@ -30,7 +32,8 @@ std::string PackageSource(const std::string& keyFileId) {
       <Directory Id="ProgramFilesFolder">
         <Directory Id="INSTALLDIR" Name="Check">
           <Component Id="Main" Guid="{BBBBBBBB-2222-3333-4444-555555555555}">
-            <File Id=")" + keyFileId + R"(" Name="ledgr.dll" Source="ledgr.dll"/>
+            <File Id=")" +
+         keyFileId + R"(" Name="ledgr.dll" Source="ledgr.dll"/>
           </Component>
         </Directory>
       </Directory>
@@ -81,7 +84,7 @@ TEST_F(RealPackage, ReadsTheIdentityAndTheInstanceOfAPackageWithItsKeyFile) {
 TEST_F(RealPackage, StopsAtTheMissingKeyFileRowAsTheInstallerDoes) {
   Build("other.dll", kProductCode);
   const Observation seen = Run();
-  EXPECT_EQ(seen.package.inspection, 259u);   // ERROR_NO_MORE_ITEMS from the fetch
+  EXPECT_EQ(seen.package.inspection, 259u);  // ERROR_NO_MORE_ITEMS from the fetch
   EXPECT_EQ(seen.package.info.productVersion, u"2.0.1");
   EXPECT_TRUE(seen.package.info.instanceName.empty());
   EXPECT_EQ(seen.install.commandLine, u" ");

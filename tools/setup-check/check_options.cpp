@@ -70,9 +70,7 @@ std::optional<InstalledProductOption> ParseInstalled(TextView text) {
   return InstalledProductOption{Text(text.substr(0, equals)), Text(text.substr(equals + 1))};
 }
 
-bool NeedsQuotes(TextView argument) {
-  return argument.empty() || argument.find_first_of(u" \t\"") != TextView::npos;
-}
+bool NeedsQuotes(TextView argument) { return argument.empty() || argument.find_first_of(u" \t\"") != TextView::npos; }
 
 // Backslashes count only before a quotation mark: there they are doubled, and the mark escaped.
 Text QuoteArgument(TextView argument) {
@@ -109,8 +107,8 @@ class ArgumentCursor {
 };
 
 bool IsOption(const Text& argument, TextView name) {
-  return argument == name || (argument.starts_with(name) && argument.size() > name.size() &&
-                              argument[name.size()] == u'=');
+  return argument == name ||
+         (argument.starts_with(name) && argument.size() > name.size() && argument[name.size()] == u'=');
 }
 
 std::string Problem(const char* option, const std::optional<Text>& value) {

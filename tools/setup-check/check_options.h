@@ -16,19 +16,19 @@ struct InstalledProductOption {
 };
 
 struct CheckOptions {
-  SystemVersion system;                                  // Windows 7 SP1 unless --os
-  uint16_t language = 0x0409;                            // the user's default language
-  ProductVersionWords engine{5, 0, 7601, 17514};         // msi.dll's product version
+  SystemVersion system;                           // Windows 7 SP1 unless --os
+  uint16_t language = 0x0409;                     // the user's default language
+  ProductVersionWords engine{5, 0, 7601, 17514};  // msi.dll's product version
   std::vector<InstalledProductOption> installed;
   bool json = false;
-  Text distribution;                                     // DIST_DIR as given
-  std::vector<Text> setupArguments;                      // after "--"
-  std::optional<Text> setupArgumentText;                 // --command-line: taken as it is
+  Text distribution;                      // DIST_DIR as given
+  std::vector<Text> setupArguments;       // after "--"
+  std::optional<Text> setupArgumentText;  // --command-line: taken as it is
 };
 
 struct ParsedArguments {
-  std::optional<CheckOptions> options;   // absent when help was asked for or on an error
-  std::string error;                     // empty unless the arguments were wrong
+  std::optional<CheckOptions> options;  // absent when help was asked for or on an error
+  std::string error;                    // empty unless the arguments were wrong
 };
 
 // The arguments after the program name.

@@ -14,14 +14,12 @@ namespace {
 
 DryRun* current = nullptr;
 
-constexpr MsiResult kMoreData = 234;            // ERROR_MORE_DATA
-constexpr MsiResult kUnknownProduct = 1605;     // ERROR_UNKNOWN_PRODUCT
-constexpr MsiResult kUnknownProperty = 1608;    // ERROR_UNKNOWN_PROPERTY
-constexpr MsiResult kInvalidParameter = 87;     // ERROR_INVALID_PARAMETER
+constexpr MsiResult kMoreData = 234;          // ERROR_MORE_DATA
+constexpr MsiResult kUnknownProduct = 1605;   // ERROR_UNKNOWN_PRODUCT
+constexpr MsiResult kUnknownProperty = 1608;  // ERROR_UNKNOWN_PROPERTY
+constexpr MsiResult kInvalidParameter = 87;   // ERROR_INVALID_PARAMETER
 
-Text TextOf(const NativeChar* text) {
-  return text == nullptr ? Text() : Text(reinterpret_cast<const char16_t*>(text));
-}
+Text TextOf(const NativeChar* text) { return text == nullptr ? Text() : Text(reinterpret_cast<const char16_t*>(text)); }
 
 // The Windows Installer's text-out rule: the text and a NUL when they fit, else as much as
 // fits and ERROR_MORE_DATA.
@@ -47,7 +45,7 @@ MsiResult SETUP_WINAPI InstallProduct(const NativeChar* path, const NativeChar* 
 int32_t SETUP_WINAPI SetInternalUI(int32_t level, void**) {
   DryRun& run = DryRun::Current();
   run.calls.push_back("MsiSetInternalUI");
-  const int32_t previous = run.uiLevel.value_or(1);   // INSTALLUILEVEL_DEFAULT
+  const int32_t previous = run.uiLevel.value_or(1);  // INSTALLUILEVEL_DEFAULT
   run.uiLevel = level;
   return previous;
 }
@@ -118,7 +116,8 @@ DryRun::DryRun(const CheckOptions& options, const Text& modulePath, const FakeMo
   platform.system = options.system;
   platform.productVersions[u"msi.dll"] = options.engine;
   platform.modules[u"msi.dll"] = DryRunMsiDll(packageReader);
-  for (const InstalledProductOption& product : options.installed) installedVersions[product.productCode] = product.version;
+  for (const InstalledProductOption& product : options.installed)
+    installedVersions[product.productCode] = product.version;
   platform.commandLine = SetupCommandLine(modulePath, options);
 }
 

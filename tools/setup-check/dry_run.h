@@ -51,13 +51,13 @@ class DryRun {
   static DryRun& Current();
 
   DryRunPlatform platform;
-  MsiLibrary msi{platform};   // the process-wide record of this run
+  MsiLibrary msi{platform};  // the process-wide record of this run
 
-  std::map<Text, Text> installedVersions;   // by product code
+  std::map<Text, Text> installedVersions;  // by product code
   std::optional<InstallCall> install;
   std::optional<int32_t> uiLevel;
   std::optional<LogCall> log;
-  std::vector<std::string> calls;           // the recorded exports, in calling order
+  std::vector<std::string> calls;  // the recorded exports, in calling order
 };
 
 // The text LaunchInstall puts before the property string for an install mode.

@@ -40,6 +40,11 @@ const ScannedKey* LastKey(const ScannedSection& section, TextView key) {
 
 // A bracket anywhere starts a section, and a repeated section name is dropped whole.
 void CheckDocumentShape(const SettingsScan& scan, const std::string& file, Findings& out) {
+  if (scan.utf8WithoutMark) {
+    out.Warning("utf8-without-mark", file, 0,
+                "UTF-8 text without a byte-order mark: setup.exe reads it in the ANSI code page, so letters "
+                "beyond ASCII come out garbled; save it with a byte-order mark");
+  }
   for (const StrayBracket& stray : scan.strayBrackets) {
     out.Warning("bracket-in-line", file, stray.line,
                 "\"[\" inside a line starts a new section there, cutting the line short: " + U(stray.lineText));
@@ -98,12 +103,13 @@ void CheckPackageReading(const Observation& seen, const std::string& packageFile
     if (seen.instance.declaredName.empty()) return;
     out.Warning("instances-unread", packageFile, 0,
                 "the package has no File row \"ledgr.dll\", so setup.exe stops reading it before the instance "
-                "file: the instance \"" + U(seen.instance.declaredName) + "\" of setup.ini is never used");
+                "file: the instance \"" +
+                    U(seen.instance.declaredName) + "\" of setup.ini is never used");
     return;
   }
   out.Error("package-unreadable", packageFile, 0,
-            "the package cannot be read as a Windows Installer package (result " +
-                std::to_string(package.inspection) + "); setup.exe still hands it to the installer");
+            "the package cannot be read as a Windows Installer package (result " + std::to_string(package.inspection) +
+                "); setup.exe still hands it to the installer");
 }
 
 void CheckPackage(const Observation& seen, Findings& out) {
@@ -153,8 +159,9 @@ void CheckEntryNumbers(const ScannedSection& section, const OsEntryView& entry, 
       out.Warning("os-entry-key-missing", kSettingsName, found == nullptr ? section.line : found->line,
                   "[" + name + "] has no " + U(key) + ": " + consequence);
     } else if (IsMalformedVersionPart(found->value)) {
-      out.Warning("os-entry-malformed", kSettingsName, found->line,
-                  "[" + name + "] " + U(key) + "=" + U(found->value) + " is not a whole decimal number: " + consequence);
+      out.Warning(
+          "os-entry-malformed", kSettingsName, found->line,
+          "[" + name + "] " + U(key) + "=" + U(found->value) + " is not a whole decimal number: " + consequence);
     }
   }
 }
@@ -202,9 +209,8 @@ void CheckOperatingSystems(const Observation& seen, Findings& out) {
   for (const ScannedKey& key : msiVersion->keys) {
     if (os.msiVersionKeyCount < 2 || key.key == os.engineKey) continue;
     out.Warning("msiversion-several-keys", kSettingsName, key.line,
-                "[MsiVersion] has " + std::to_string(os.msiVersionKeyCount) +
-                    " keys; only the first in key order, \"" + U(os.engineKey) + "\", counts: \"" + U(key.key) +
-                    "\" is ignored");
+                "[MsiVersion] has " + std::to_string(os.msiVersionKeyCount) + " keys; only the first in key order, \"" +
+                    U(os.engineKey) + "\", counts: \"" + U(key.key) + "\" is ignored");
   }
   if (!os.listFound) {
     out.Error("os-list-missing", kSettingsName, LineOr(scan.LineOf(u"MsiVersion", os.engineKey), 0),
@@ -234,7 +240,8 @@ void CheckLanguageFile(const LanguageFileView& file, Findings& out) {
   const ScannedSection* section = file.scan.Find(file.expectedSection);
   if (section == nullptr) {
     std::string found;
-    for (const ScannedSection& other : file.scan.sections) found += (found.empty() ? "" : ", ") + ("[" + U(other.name) + "]");
+    for (const ScannedSection& other : file.scan.sections)
+      found += (found.empty() ? "" : ", ") + ("[" + U(other.name) + "]");
     out.Warning("language-section-mismatch", name, file.scan.sections.empty() ? 0 : file.scan.sections.front().line,
                 "no section [" + U(file.expectedSection) + "] (" + (found.empty() ? "no sections" : "found " + found) +
                     "): setup.exe finds none of its messages");

@@ -12,10 +12,10 @@ enum class Severity { kWarning, kError };
 
 struct Finding {
   Severity severity = Severity::kWarning;
-  std::string code;      // stable, for scripts: "package-file-missing", ...
-  std::string file;      // relative to the distribution folder; "command line" for setup.exe's arguments
-  size_t line = 0;       // 0 when the problem has no line of its own
-  std::string message;   // UTF-8
+  std::string code;     // stable, for scripts: "package-file-missing", ...
+  std::string file;     // relative to the distribution folder; "command line" for setup.exe's arguments
+  size_t line = 0;      // 0 when the problem has no line of its own
+  std::string message;  // UTF-8
 };
 
 std::vector<Finding> FindProblems(const Observation& seen);

@@ -13,11 +13,11 @@
 namespace setup::check {
 namespace {
 
-constexpr MsiResult kInvalidHandle = 6;        // ERROR_INVALID_HANDLE
-constexpr MsiResult kMoreData = 234;           // ERROR_MORE_DATA
-constexpr MsiResult kNoMoreItems = 259;        // ERROR_NO_MORE_ITEMS
-constexpr MsiResult kInvalidParameter = 87;    // ERROR_INVALID_PARAMETER
-constexpr MsiResult kFunctionFailed = 1627;    // ERROR_FUNCTION_FAILED
+constexpr MsiResult kInvalidHandle = 6;      // ERROR_INVALID_HANDLE
+constexpr MsiResult kMoreData = 234;         // ERROR_MORE_DATA
+constexpr MsiResult kNoMoreItems = 259;      // ERROR_NO_MORE_ITEMS
+constexpr MsiResult kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
+constexpr MsiResult kFunctionFailed = 1627;  // ERROR_FUNCTION_FAILED
 
 constexpr uint32_t kVtEmpty = 0;
 constexpr uint32_t kVtI2 = 2;
@@ -111,9 +111,7 @@ MsiResult CopyOut(const Text& value, NativeChar* buffer, uint32_t* capacity) {
   return copied < value.size() ? kMoreData : 0;
 }
 
-Text TextOf(const NativeChar* text) {
-  return text == nullptr ? Text() : Text(reinterpret_cast<const char16_t*>(text));
-}
+Text TextOf(const NativeChar* text) { return text == nullptr ? Text() : Text(reinterpret_cast<const char16_t*>(text)); }
 
 MsiResult OpenDatabase(const NativeChar* path, const NativeChar*, MsiHandle* database) {
   if (database == nullptr) return kInvalidParameter;
@@ -161,8 +159,7 @@ MsiResult SummaryInfoGetProperty(MsiHandle summary, uint32_t property, uint32_t*
       const gchar* text = libmsi_summary_info_get_string(info, id, nullptr);
       return CopyOut(FromUtf8(text == nullptr ? "" : text), buffer, capacity);
     }
-    case LIBMSI_PROPERTY_TYPE_EMPTY:
-      break;
+    case LIBMSI_PROPERTY_TYPE_EMPTY: break;
   }
   if (dataType != nullptr) *dataType = kVtEmpty;
   return 0;

@@ -22,7 +22,8 @@ int Check(const std::vector<setup::Text>& arguments) {
   using namespace setup::check;
   const ParsedArguments parsed = ParseCheckArguments(arguments);
   if (!parsed.options) {
-    Print(parsed.error.empty() ? stdout : stderr, (parsed.error.empty() ? "" : "setup-check: " + parsed.error + "\n") + CheckUsage());
+    Print(parsed.error.empty() ? stdout : stderr,
+          (parsed.error.empty() ? "" : "setup-check: " + parsed.error + "\n") + CheckUsage());
     return parsed.error.empty() ? 0 : kCheckCouldNotRun;
   }
   const CheckOptions& options = *parsed.options;

@@ -203,8 +203,8 @@ std::optional<uint32_t> LanguageFileNumber(TextView name) {
 void ObserveLanguageFiles(Observation& seen, Platform& platform) {
   std::vector<Text> names;
   std::error_code error;
-  for (std::filesystem::directory_iterator it(ResolveHostPath(seen.moduleDirectory), error), end;
-       !error && it != end; it.increment(error)) {
+  for (std::filesystem::directory_iterator it(ResolveHostPath(seen.moduleDirectory), error), end; !error && it != end;
+       it.increment(error)) {
     const std::u8string name = it->path().filename().u8string();
     names.push_back(FromUtf8(std::string(name.begin(), name.end())));
   }

@@ -18,11 +18,11 @@ namespace setup::check {
 
 struct CommandLineView {
   Text processCommandLine;
-  int parseResult = 0;             // 0 accepted, 1 an argument rejected, -1 usage asked for
+  int parseResult = 0;  // 0 accepted, 1 an argument rejected, -1 usage asked for
   Text parseError;
   std::vector<Text> freeParameters;
-  std::optional<Text> languageCode;   // the value of "l" when given
-  std::optional<Text> instance;       // accepted, never used by the program
+  std::optional<Text> languageCode;  // the value of "l" when given
+  std::optional<Text> instance;      // accepted, never used by the program
   // The context's fields once the command line is applied.
   int32_t installMode = 0;
   int32_t uiLevel = 0;
@@ -36,22 +36,22 @@ struct SettingsView {
   bool exists = false;
   SettingsScan scan;
   Text product;
-  Text productVersion;             // as written
+  Text productVersion;  // as written
   Text productCode;
   Text packageCode;
   Text logResults;
   Text cmdLine;
   Text packageName;
   Text location;
-  Text packagePath;                // as settings loading resolves it
-  Text installProperties;          // CmdLine, then the free parameters
+  Text packagePath;        // as settings loading resolves it
+  Text installProperties;  // CmdLine, then the free parameters
 };
 
 struct LanguageView {
-  bool reached = false;            // settings loading got as far as choosing it
+  bool reached = false;  // settings loading got as far as choosing it
   uint32_t languageId = 0;
   Text fileName;
-  bool fallback = false;           // the language's own file is missing
+  bool fallback = false;  // the language's own file is missing
   bool exists = false;
   Text section;
   bool hasSection = false;
@@ -61,8 +61,8 @@ struct LanguageView {
 
 struct LanguageFileView {
   Text fileName;
-  Text expectedSection;            // the section the program looks up in it
-  bool nameIsLookedFor = false;    // the program's own formatting of its number gives this name
+  Text expectedSection;          // the section the program looks up in it
+  bool nameIsLookedFor = false;  // the program's own formatting of its number gives this name
   SettingsScan scan;
 };
 
@@ -73,13 +73,13 @@ struct OsEntryView {
   bool sectionFound = false;
   OsRequirement requirement;
   bool neverSatisfied = false;
-  bool satisfied = false;          // by the system given to the check
+  bool satisfied = false;  // by the system given to the check
 };
 
 struct OsView {
   size_t msiVersionKeyCount = 0;
-  Text engineKey;                  // the first key of [MsiVersion]: the required engine
-  Text listSection;                // its value
+  Text engineKey;    // the first key of [MsiVersion]: the required engine
+  Text listSection;  // its value
   bool listFound = false;
   std::vector<OsEntryView> entries;
   bool passes = false;
@@ -96,14 +96,14 @@ struct EngineView {
 struct PackageView {
   Text path;
   bool exists = false;
-  MsiResult inspection = 0;        // InspectPackage's result
-  PackageInfo info;                // what the inspection read (database closed)
+  MsiResult inspection = 0;  // InspectPackage's result
+  PackageInfo info;          // what the inspection read (database closed)
 };
 
 struct InstanceView {
   Text file;
   bool fileExists = false;
-  Text declaredName;               // what the file names, whether the run reads it or not
+  Text declaredName;  // what the file names, whether the run reads it or not
   Text declaredProductCode;
   bool adminUpdateMarker = false;
   bool detectionReached = false;
@@ -115,7 +115,7 @@ struct InstallView {
   Text packagePath;
   Text modePrefix;
   Text propertyString;
-  Text commandLine;                // the mode prefix and the property string
+  Text commandLine;  // the mode prefix and the property string
   std::optional<int32_t> uiLevel;
   std::optional<LogCall> log;
   std::optional<FileProbe> languageTransform;

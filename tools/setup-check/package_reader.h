@@ -9,9 +9,14 @@
 
 namespace setup::check {
 
-inline constexpr std::array<const char*, 8> kPackageReadingExports = {
-    "MsiOpenDatabaseW", "MsiGetSummaryInformationW", "MsiSummaryInfoGetPropertyW", "MsiDatabaseOpenViewW",
-    "MsiViewExecute",   "MsiViewFetch",              "MsiRecordGetStringW",        "MsiCloseHandle"};
+inline constexpr std::array<const char*, 8> kPackageReadingExports = {"MsiOpenDatabaseW",
+                                                                      "MsiGetSummaryInformationW",
+                                                                      "MsiSummaryInfoGetPropertyW",
+                                                                      "MsiDatabaseOpenViewW",
+                                                                      "MsiViewExecute",
+                                                                      "MsiViewFetch",
+                                                                      "MsiRecordGetStringW",
+                                                                      "MsiCloseHandle"};
 
 // The tool's reader: Debian's libmsi on the host, the system's msi.dll on Windows. Tests hand
 // their own fake exports instead.

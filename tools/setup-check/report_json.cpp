@@ -220,8 +220,8 @@ void WriteFindings(JsonWriter& json, const std::vector<Finding>& findings) {
     json.EndObject();
   }
   json.EndArray();
-  const auto errors = std::count_if(findings.begin(), findings.end(),
-                                    [](const Finding& f) { return f.severity == Severity::kError; });
+  const auto errors =
+      std::count_if(findings.begin(), findings.end(), [](const Finding& f) { return f.severity == Severity::kError; });
   json.BeginObject("summary");
   json.Number("errors", errors);
   json.Number("warnings", static_cast<int64_t>(findings.size()) - errors);

@@ -70,15 +70,16 @@ void Language(TextOut& out, const LanguageView& view) {
 void OperatingSystems(TextOut& out, const OsView& view, const CheckOptions& options) {
   out.Heading("Operating-system entries (given system " + SystemText(options.system) + ")");
   if (view.msiVersionKeyCount == 0) return out.Line("[MsiVersion] has no key: no entry is looked at");
-  out.Row("[MsiVersion]", U(view.engineKey) + "=" + U(view.listSection) +
-                              (view.msiVersionKeyCount > 1 ? " (first of " + std::to_string(view.msiVersionKeyCount) + " keys)" : ""));
+  out.Row("[MsiVersion]",
+          U(view.engineKey) + "=" + U(view.listSection) +
+              (view.msiVersionKeyCount > 1 ? " (first of " + std::to_string(view.msiVersionKeyCount) + " keys)" : ""));
   if (!view.listFound) out.Line("[" + U(view.listSection) + "] is missing");
   for (const OsEntryView& entry : view.entries) {
-    std::string state = !entry.enabled          ? "skipped (value is not \"1\")"
-                        : !entry.sectionFound   ? "section missing: never satisfied"
-                        : entry.neverSatisfied  ? RequirementText(entry.requirement) + ": never satisfied"
-                        : entry.satisfied       ? RequirementText(entry.requirement) + ": satisfied"
-                                                : RequirementText(entry.requirement) + ": not satisfied";
+    std::string state = !entry.enabled         ? "skipped (value is not \"1\")"
+                        : !entry.sectionFound  ? "section missing: never satisfied"
+                        : entry.neverSatisfied ? RequirementText(entry.requirement) + ": never satisfied"
+                        : entry.satisfied      ? RequirementText(entry.requirement) + ": satisfied"
+                                               : RequirementText(entry.requirement) + ": not satisfied";
     out.Row(U(entry.key) + "=" + U(entry.value), state);
   }
   out.Row("result", view.passes ? "passes" : "fails: setup.exe shows message 1150 and ends");
@@ -90,7 +91,7 @@ void Engine(TextOut& out, const EngineView& view, const EndView& end) {
   out.Row("installed", OrNone(view.installed));
   out.Row("required", OrNone(view.required));
   if (!view.updateNeeded) return out.Row("update", "not needed");
-  out.Row("update", !view.installerPresent ? "needed, but instmsi30.exe is missing: nothing runs"
+  out.Row("update", !view.installerPresent    ? "needed, but instmsi30.exe is missing: nothing runs"
                     : end.programsRun.empty() ? "needed; instmsi30.exe is present"
                                               : "needed: instmsi30.exe runs");
 }
@@ -105,9 +106,9 @@ void Instance(TextOut& out, const Observation& seen) {
   out.Row("ProductCode", OrNone(package.info.productCode));
   out.Row("ProductVersion", OrNone(package.info.productVersion));
   out.Row("instance file", U(instance.file) + (instance.fileExists ? "" : " (missing)"));
-  out.Row("instance", package.info.instanceName.empty()
-                          ? std::string("(none)")
-                          : Quoted(package.info.instanceName) + ", ProductCode " + OrNone(package.info.instanceProductCode));
+  out.Row("instance", package.info.instanceName.empty() ? std::string("(none)")
+                                                        : Quoted(package.info.instanceName) + ", ProductCode " +
+                                                              OrNone(package.info.instanceProductCode));
   if (package.info.instanceName.empty() && !instance.declaredName.empty()) {
     out.Row("", "setup.ini names " + Quoted(instance.declaredName) + ", but the run never reads it");
   }
@@ -133,13 +134,13 @@ void End(TextOut& out, const Observation& seen) {
   const EndView& view = seen.end;
   out.Heading("End of the run");
   for (const MessageBoxCall& box : view.messageBoxes) {
-    out.Row("message box", Quoted(box.text) + " (caption " + Quoted(box.caption) + ", style " +
-                               U(FormatHex4(box.style)) + ")");
+    out.Row("message box",
+            Quoted(box.text) + " (caption " + Quoted(box.caption) + ", style " + U(FormatHex4(box.style)) + ")");
   }
   if (!view.standardOutput.empty()) out.Row("standard output", "the usage text");
-  out.Row("exit code", seen.install.reached ? "the installer's result (" + std::to_string(view.exitCode) +
-                                                  " when it succeeds)"
-                                            : std::to_string(view.exitCode) + ", before the installer");
+  out.Row("exit code", seen.install.reached
+                           ? "the installer's result (" + std::to_string(view.exitCode) + " when it succeeds)"
+                           : std::to_string(view.exitCode) + ", before the installer");
 }
 
 void Problems(TextOut& out, const std::vector<Finding>& findings) {
@@ -196,8 +197,8 @@ std::string TextReport(const Observation& seen, const std::vector<Finding>& find
   const ProductVersionWords& engine = options.engine;
   out.out += "assumed: Windows " + SystemText(options.system) + ", user language " + U(FormatHex4(options.language)) +
              ", msi.dll " + std::to_string(engine[0]) + "." + std::to_string(engine[1]) + "." +
-             std::to_string(engine[2]) + "." + std::to_string(engine[3]) + ", installed: " +
-             (installed.empty() ? "none" : installed) + "\n";
+             std::to_string(engine[2]) + "." + std::to_string(engine[3]) +
+             ", installed: " + (installed.empty() ? "none" : installed) + "\n";
   Options(out, seen);
   Settings(out, seen.settings);
   Language(out, seen.language);

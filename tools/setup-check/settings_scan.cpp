@@ -28,7 +28,7 @@ class LineCounter {
 };
 
 bool FirstOnItsLine(TextView text, size_t position) {
-  const size_t lineStart = position == 0 ? 0 : text.rfind(u'\n', position - 1) + 1;   // npos + 1 is 0
+  const size_t lineStart = position == 0 ? 0 : text.rfind(u'\n', position - 1) + 1;  // npos + 1 is 0
   const TextView before = text.substr(lineStart, position - lineStart);
   return std::all_of(before.begin(), before.end(), [](char16_t c) { return IsSpace(c) || c == u'\uFEFF'; });
 }
@@ -46,7 +46,8 @@ std::vector<ScannedKey> KeysOf(TextView chunk, size_t chunkLine) {
   const size_t close = chunk.find(u']');
   if (close == TextView::npos) return keys;
   const TextView body = chunk.substr(close);
-  size_t line = chunkLine + static_cast<size_t>(std::count(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(close), u'\n'));
+  size_t line = chunkLine + static_cast<size_t>(
+                                std::count(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(close), u'\n'));
   for (const Text& text : SplitLines(body)) {
     ++line;
     auto [key, value] = ParseLine(text);
@@ -55,11 +56,33 @@ std::vector<ScannedKey> KeysOf(TextView chunk, size_t chunkLine) {
   return keys;
 }
 
+// Text beyond ASCII that decodes as UTF-8 is UTF-8: ANSI text rarely forms valid sequences.
+bool IsUtf8WithoutMark(std::string_view bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) return false;
+  bool beyondAscii = false;
+  for (size_t i = 0; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const size_t length = lead < 0x80             ? 1
+                          : (lead & 0xE0) == 0xC0 ? 2
+                          : (lead & 0xF0) == 0xE0 ? 3
+                          : (lead & 0xF8) == 0xF0 ? 4
+                                                  : 0;
+    if (length == 0 || (length == 2 && lead < 0xC2) || i + length > bytes.size()) return false;
+    for (size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+    }
+    beyondAscii = beyondAscii || length > 1;
+    i += length;
+  }
+  return beyondAscii;
+}
+
 }  // namespace
 
 const ScannedSection* SettingsScan::Find(TextView name) const {
-  const auto found = std::find_if(sections.begin(), sections.end(),
-                                  [&](const ScannedSection& section) { return !section.ignored && section.name == name; });
+  const auto found = std::find_if(sections.begin(), sections.end(), [&](const ScannedSection& section) {
+    return !section.ignored && section.name == name;
+  });
   return found == sections.end() ? nullptr : &*found;
 }
 
@@ -100,7 +123,9 @@ SettingsScan ScanSettingsFile(const Text& path, Platform& platform) {
     SettingsFileReader reader(path, platform);
     reader.ReadAll();
     const boost::shared_array<char16_t> text = reader.GetText();
-    return ScanSettingsText(text ? TextView(text.get()) : TextView());
+    SettingsScan scan = ScanSettingsText(text ? TextView(text.get()) : TextView());
+    scan.utf8WithoutMark = IsUtf8WithoutMark(platform.ReadWholeFile(reader.Path()).bytes);
+    return scan;
   } catch (const InputDataFileException& failure) {
     SettingsScan scan;
     scan.openError = failure.Message();

@@ -33,6 +33,7 @@ struct StrayBracket {
 struct SettingsScan {
   bool opened = false;
   Text openError;                // the C library's message when the file could not be opened
+  bool utf8WithoutMark = false;  // read in the ANSI code page although it is UTF-8 text
   std::vector<ScannedSection> sections;
   std::vector<StrayBracket> strayBrackets;
 

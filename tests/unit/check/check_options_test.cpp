@@ -1,14 +1,14 @@
-#include <gtest/gtest.h>
-
 #include "tools/setup-check/check_options.h"
+
+#include <gtest/gtest.h>
 
 namespace setup::check {
 namespace {
 
 TEST(ParseCheckArguments, ReadsTheMachineAndTheSetupArguments) {
-  const ParsedArguments parsed =
-      ParseCheckArguments({u"--os", u"5.1.2600.2.0", u"--language=0x0419", u"--engine", u"3.1.4000.2435",
-                           u"--installed", u"{A}=1.0", u"--installed={B}=2.0", u"--json", u"dist", u"--", u"/l", u"--os"});
+  const ParsedArguments parsed = ParseCheckArguments(
+      {u"--os", u"5.1.2600.2.0", u"--language=0x0419", u"--engine", u"3.1.4000.2435", u"--installed", u"{A}=1.0",
+       u"--installed={B}=2.0", u"--json", u"dist", u"--", u"/l", u"--os"});
   ASSERT_TRUE(parsed.options) << parsed.error;
   const CheckOptions& o = *parsed.options;
   EXPECT_EQ(o.system.build, 2600u);
@@ -25,14 +25,14 @@ TEST(ParseCheckArguments, ReadsTheMachineAndTheSetupArguments) {
 
 TEST(ParseCheckArguments, RefusesWhatItCannotTakeLiterally) {
   const std::vector<std::vector<Text>> wrong = {
-      {},                                       // no folder
-      {u"a", u"b"},                             // two folders
-      {u"--os", u"6.1", u"d"},                  // neither three nor five parts
+      {},                       // no folder
+      {u"a", u"b"},             // two folders
+      {u"--os", u"6.1", u"d"},  // neither three nor five parts
       {u"--os", u"6.1.x", u"d"},
-      {u"--engine", u"5.0.70000.0", u"d"},      // a part above 16 bits
+      {u"--engine", u"5.0.70000.0", u"d"},  // a part above 16 bits
       {u"--language", u"0x10000", u"d"},
       {u"--language", u"ru", u"d"},
-      {u"--installed", u"{A}", u"d"},           // no version
+      {u"--installed", u"{A}", u"d"},  // no version
       {u"--command-line", u"/S", u"d", u"--", u"/a"},
       {u"--unknown", u"d"},
   };

@@ -16,27 +16,36 @@ struct InstallCase {
   std::vector<Text> arguments;
   std::function<void(CheckFolder&)> prepare;
   Text modePrefix;
-  Text propertyString;   // "<dir>" stands for the folder without its final '\'
+  Text propertyString;  // "<dir>" stands for the folder without its final '\'
 };
 
 void PrintTo(const InstallCase& c, std::ostream* out) { *out << c.name; }
 
 void InstanceInstalled(CheckFolder& folder) {
-  folder.EditSettings("[Package]", "[Instances]\r\ncount=1\r\nI=Inst2\r\n[Inst2]\r\nProductCode={22222222-2222-2222-2222-222222222222}\r\n[Package]");
+  folder.EditSettings("[Package]",
+                      "[Instances]\r\ncount=1\r\nI=Inst2\r\n[Inst2]\r\nProductCode={22222222-2222-2222-2222-"
+                      "222222222222}\r\n[Package]");
   folder.options.installed.push_back({kInstanceCode, u"2.0.1"});
 }
 
 const InstallCase kInstalls[] = {
     {"NoArguments", {}, nullptr, u"", u" A=1"},
     {"FreeParametersFollowCmdLine", {u"B=2", u"C=3"}, nullptr, u"", u" A=1 B=2 C=3 "},
-    {"LanguageTransformBesideTheProgram", {u"/l", u"ru"}, [](CheckFolder& f) { f.dir.Write("1049.mst", ""); }, u"",
+    {"LanguageTransformBesideTheProgram",
+     {u"/l", u"ru"},
+     [](CheckFolder& f) { f.dir.Write("1049.mst", ""); },
+     u"",
      u"TRANSFORMS=1049.mst A=1"},
     {"Administrative", {u"/a"}, nullptr, u"ACTION=ADMIN ", u"SETUPEXEDIR=\"<dir>\" SETUPEXENAME=\"setup.exe\" A=1"},
     {"RemovalOfAnInstalledInstance", {u"/x"}, &InstanceInstalled, u"REMOVE=ALL ", u"TRANSFORMS=:Inst2.mst; A=1"},
-    {"InstanceIgnoredBesideTheAdministrativeMarker", {}, [](CheckFolder& f) {
+    {"InstanceIgnoredBesideTheAdministrativeMarker",
+     {},
+     [](CheckFolder& f) {
        InstanceInstalled(f);
        f.dir.Write("admupdt.cfg", "");
-     }, u"", u" A=1"},
+     },
+     u"",
+     u" A=1"},
 };
 
 class CheckInstall : public ::testing::TestWithParam<InstallCase> {};
@@ -82,8 +91,8 @@ TEST(CheckRun, SilentLoggedRunSetsTheUiLevelAndTheLogBeforeInstalling) {
   EXPECT_EQ(seen.install.log->path, u"C:\\log.txt");
   EXPECT_EQ(seen.install.log->mode, 0x1000u);
   EXPECT_EQ(seen.install.log->attributes, 2u);
-  EXPECT_EQ(seen.install.calls,
-            (std::vector<std::string>{"MsiGetProductInfoW", "MsiEnableLogW", "MsiSetInternalUI", "MsiInstallProductW"}));
+  EXPECT_EQ(seen.install.calls, (std::vector<std::string>{"MsiGetProductInfoW", "MsiEnableLogW", "MsiSetInternalUI",
+                                                          "MsiInstallProductW"}));
 }
 
 TEST(CheckRun, AnOlderEngineRunsTheEngineInstallerWhenItIsThere) {

@@ -1,8 +1,9 @@
+#include "tools/setup-check/settings_scan.h"
+
 #include <gtest/gtest.h>
 
 #include "setup/platform/host/host_platform.h"
 #include "tests/support/temp_dir.h"
-#include "tools/setup-check/settings_scan.h"
 
 namespace setup::check {
 namespace {
