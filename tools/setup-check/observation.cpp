@@ -183,7 +183,7 @@ void ObserveSteps(Observation& seen, DryRun& run) {
 }
 
 std::optional<uint32_t> LanguageFileNumber(TextView name) {
-  if (!EndsWithIgnoringCase(name, u".ini") || name.size() < 10 || name.size() > 14) return std::nullopt;
+  if (!EndsWithIgnoringCase(name, u".ini") || name.size() < 7 || name.size() > 14) return std::nullopt;
   if (!EqualsIgnoringAsciiCase(name.substr(0, 2), u"0x")) return std::nullopt;
   uint32_t number = 0;
   for (const char16_t c : name.substr(2, name.size() - 6)) {

@@ -93,6 +93,8 @@ const ProblemCase kProblems[] = {
      {}, W, "utf8-without-mark", "0x0419.ini", 0, 1},
     {"LanguageSectionMisnamed", [](CheckFolder& f) { f.dir.Write("0x0419.ini", "[0x0409]\n1150=x\n"); },
      {}, W, "language-section-mismatch", "0x0419.ini", 1, 1},
+    {"LanguageFileNameNeverFormed", [](CheckFolder& f) { f.dir.Write("0x419.ini", "[0x0419]\n1150=x\n"); },
+     {}, W, "language-file-name", "0x419.ini", 0, 1},
     {"NoLanguageFile", [](CheckFolder& f) { Remove(f, "0x0409.ini"); },
      {}, W, "language-file-missing", "0x0409.ini", 0, 1},
     {"LanguageTransformMissing", [](CheckFolder&) {},
