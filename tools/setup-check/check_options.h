@@ -1,0 +1,42 @@
+#pragma once
+// What the check is told about the machine setup.exe would run on, and how setup.exe is started.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "setup/base/text.h"
+#include "setup/platform/host/host_platform.h"
+
+namespace setup::check {
+
+struct InstalledProductOption {
+  Text productCode;
+  Text version;
+};
+
+struct CheckOptions {
+  SystemVersion system;                           // Windows 7 SP1 unless --os
+  uint16_t language = 0x0409;                     // the user's default language
+  ProductVersionWords engine{5, 0, 7601, 17514};  // msi.dll's product version
+  std::vector<InstalledProductOption> installed;
+  bool json = false;
+  Text distribution;                      // DIST_DIR as given
+  std::vector<Text> setupArguments;       // after "--"
+  std::optional<Text> setupArgumentText;  // --command-line: taken as it is
+};
+
+struct ParsedArguments {
+  std::optional<CheckOptions> options;  // absent when help was asked for or on an error
+  std::string error;                    // empty unless the arguments were wrong
+};
+
+// The arguments after the program name.
+ParsedArguments ParseCheckArguments(const std::vector<Text>& arguments);
+std::string CheckUsage();
+
+// The process command line setup.exe would get: its quoted path, then the arguments quoted as
+// a Windows program expects them to be (blanks and quotation marks protected).
+Text SetupCommandLine(const Text& modulePath, const CheckOptions& options);
+
+}  // namespace setup::check

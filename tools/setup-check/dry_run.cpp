@@ -1,0 +1,145 @@
+#include "tools/setup-check/dry_run.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "setup/installer/install_launch.h"
+#include "setup/installer/package_info.h"
+#include "tools/setup-check/host_paths.h"
+#include "tools/setup-check/package_reader.h"
+
+namespace setup::check {
+namespace {
+
+DryRun* current = nullptr;
+
+constexpr MsiResult kMoreData = 234;          // ERROR_MORE_DATA
+constexpr MsiResult kUnknownProduct = 1605;   // ERROR_UNKNOWN_PRODUCT
+constexpr MsiResult kUnknownProperty = 1608;  // ERROR_UNKNOWN_PROPERTY
+constexpr MsiResult kInvalidParameter = 87;   // ERROR_INVALID_PARAMETER
+
+Text TextOf(const NativeChar* text) { return text == nullptr ? Text() : Text(reinterpret_cast<const char16_t*>(text)); }
+
+// The Windows Installer's text-out rule: the text and a NUL when they fit, else as much as
+// fits and ERROR_MORE_DATA.
+MsiResult CopyOut(const Text& value, NativeChar* buffer, uint32_t* capacity) {
+  if (capacity == nullptr) return kInvalidParameter;
+  const uint32_t room = *capacity;
+  *capacity = static_cast<uint32_t>(value.size());
+  if (buffer == nullptr) return 0;
+  if (room == 0) return kMoreData;
+  const size_t copied = std::min<size_t>(value.size(), room - 1);
+  std::copy_n(value.begin(), copied, reinterpret_cast<char16_t*>(buffer));
+  buffer[copied] = 0;
+  return copied < value.size() ? kMoreData : 0;
+}
+
+MsiResult SETUP_WINAPI InstallProduct(const NativeChar* path, const NativeChar* commandLine) {
+  DryRun& run = DryRun::Current();
+  run.calls.push_back("MsiInstallProductW");
+  run.install = InstallCall{TextOf(path), TextOf(commandLine)};
+  return 0;
+}
+
+int32_t SETUP_WINAPI SetInternalUI(int32_t level, void**) {
+  DryRun& run = DryRun::Current();
+  run.calls.push_back("MsiSetInternalUI");
+  const int32_t previous = run.uiLevel.value_or(1);  // INSTALLUILEVEL_DEFAULT
+  run.uiLevel = level;
+  return previous;
+}
+
+MsiResult SETUP_WINAPI EnableLog(uint32_t mode, const NativeChar* path, uint32_t attributes) {
+  DryRun& run = DryRun::Current();
+  run.calls.push_back("MsiEnableLogW");
+  run.log = LogCall{mode, TextOf(path), attributes};
+  return 0;
+}
+
+// Installed products are the ones the check was told about; their folder is not known, and
+// setup.exe only asks for it to learn that the product is there.
+MsiResult SETUP_WINAPI GetProductInfo(const NativeChar* product, const NativeChar* attribute, NativeChar* buffer,
+                                      uint32_t* capacity) {
+  DryRun& run = DryRun::Current();
+  run.calls.push_back("MsiGetProductInfoW");
+  const auto found = run.installedVersions.find(TextOf(product));
+  if (found == run.installedVersions.end()) return kUnknownProduct;
+  const Text name = TextOf(attribute);
+  if (name == u"InstallLocation") return CopyOut(Text(), buffer, capacity);
+  if (name == u"VersionString") return CopyOut(found->second, buffer, capacity);
+  return kUnknownProperty;
+}
+
+template <typename Fn>
+EntryPoint Export(Fn function) {
+  return reinterpret_cast<EntryPoint>(function);
+}
+
+FakeModule DryRunMsiDll(const FakeModule& packageReader) {
+  FakeModule module;
+  for (const char* name : kPackageReadingExports) {
+    const auto found = packageReader.exports.find(name);
+    if (found != packageReader.exports.end()) module.exports[name] = found->second;
+  }
+  module.exports["MsiInstallProductW"] = Export(&InstallProduct);
+  module.exports["MsiSetInternalUI"] = Export(&SetInternalUI);
+  module.exports["MsiEnableLogW"] = Export(&EnableLog);
+  module.exports["MsiGetProductInfoW"] = Export(&GetProductInfo);
+  return module;
+}
+
+}  // namespace
+
+bool DryRunPlatform::FileExists(const Text& path) {
+  std::error_code error;
+  const bool found = !path.empty() && std::filesystem::exists(ResolveHostPath(path), error);
+  probes.push_back({path, found});
+  return found;
+}
+
+FileContent DryRunPlatform::ReadWholeFile(const Text& path) {
+  reads.push_back(path);
+  // The host platform maps '\' itself; handing it the resolved name keeps the case Windows ignores.
+  const std::u8string resolved = ResolveHostPath(path).u8string();
+  return HostPlatform::ReadWholeFile(FromUtf8(std::string(resolved.begin(), resolved.end())));
+}
+
+DryRun::DryRun(const CheckOptions& options, const Text& modulePath, const FakeModule& packageReader) {
+  if (current != nullptr) {
+    std::fputs("setup-check: two dry runs at once\n", stderr);
+    std::abort();
+  }
+  current = this;
+  platform.moduleFileName = modulePath;
+  platform.userLanguage = options.language;
+  platform.system = options.system;
+  platform.productVersions[u"msi.dll"] = options.engine;
+  platform.modules[u"msi.dll"] = DryRunMsiDll(packageReader);
+  for (const InstalledProductOption& product : options.installed)
+    installedVersions[product.productCode] = product.version;
+  platform.commandLine = SetupCommandLine(modulePath, options);
+}
+
+DryRun::~DryRun() {
+  msi.Release();
+  current = nullptr;
+}
+
+DryRun& DryRun::Current() {
+  if (current == nullptr) {
+    std::fputs("setup-check: msi.dll called outside a dry run\n", stderr);
+    std::abort();
+  }
+  return *current;
+}
+
+Text ModePrefixOf(int32_t installMode) {
+  DryRun probe(CheckOptions{}, u"setup.exe", FakeModule{});
+  probe.msi.installProduct = &InstallProduct;
+  PackageInfo nothingOpen;
+  LaunchInstall(nothingOpen, installMode, Text(), probe.msi);
+  return probe.install ? probe.install->commandLine : Text();
+}
+
+}  // namespace setup::check

@@ -1,0 +1,302 @@
+#include "tools/setup-check/findings.h"
+
+#include <algorithm>
+
+#include "setup/base/numbers.h"
+#include "setup/driver/version_number.h"
+#include "tools/setup-check/report.h"
+
+namespace setup::check {
+namespace {
+
+constexpr char kSettingsName[] = "Setup.ini";
+constexpr char kCommandLine[] = "command line";
+
+std::string U(TextView text) { return ToUtf8(text); }
+
+class Findings {
+ public:
+  void Error(std::string code, std::string file, size_t line, std::string message) {
+    list.push_back({Severity::kError, std::move(code), std::move(file), line, std::move(message)});
+  }
+  void Warning(std::string code, std::string file, size_t line, std::string message) {
+    list.push_back({Severity::kWarning, std::move(code), std::move(file), line, std::move(message)});
+  }
+  std::vector<Finding> list;
+};
+
+size_t LineOr(const std::optional<size_t>& line, size_t otherwise) { return line.value_or(otherwise); }
+
+size_t SectionLine(const SettingsScan& scan, TextView name) {
+  const ScannedSection* section = scan.Find(name);
+  return section == nullptr ? 0 : section->line;
+}
+
+const ScannedKey* LastKey(const ScannedSection& section, TextView key) {
+  const auto found = std::find_if(section.keys.rbegin(), section.keys.rend(),
+                                  [&](const ScannedKey& scanned) { return scanned.key == key; });
+  return found == section.keys.rend() ? nullptr : &*found;
+}
+
+// A bracket anywhere starts a section, and a repeated section name is dropped whole.
+void CheckDocumentShape(const SettingsScan& scan, const std::string& file, Findings& out) {
+  if (scan.utf8WithoutMark) {
+    out.Warning("utf8-without-mark", file, 0,
+                "UTF-8 text without a byte-order mark: setup.exe reads it in the ANSI code page, so letters "
+                "beyond ASCII come out garbled; save it with a byte-order mark");
+  }
+  for (const StrayBracket& stray : scan.strayBrackets) {
+    out.Warning("bracket-in-line", file, stray.line,
+                "\"[\" inside a line starts a new section there, cutting the line short: " + U(stray.lineText));
+  }
+  for (const ScannedSection& section : scan.sections) {
+    if (!section.ignored) continue;
+    out.Warning("duplicate-section", file, section.line,
+                "section [" + U(section.name) + "] appears again (first at line " +
+                    std::to_string(SectionLine(scan, section.name)) + "); setup.exe ignores this one");
+  }
+}
+
+bool CheckSettingsFile(const Observation& seen, Findings& out) {
+  if (!seen.settings.exists) {
+    out.Error("settings-missing", kSettingsName, 0,
+              "Setup.ini is missing: setup.exe shows nothing, writes its usage text and ends with exit code 1");
+    return false;
+  }
+  if (!seen.settings.scan.opened) {
+    out.Error("settings-unreadable", kSettingsName, 0,
+              "Setup.ini cannot be read (" + U(seen.settings.scan.openError) +
+                  "): setup.exe reads ANSI, UTF-8 with a byte-order mark and UTF-16LE, and refuses UTF-16BE; "
+                  "every run ends with message 1150");
+    return false;
+  }
+  CheckDocumentShape(seen.settings.scan, kSettingsName, out);
+  return true;
+}
+
+void CheckPackageIdentity(const Observation& seen, Findings& out) {
+  const SettingsView& settings = seen.settings;
+  const PackageInfo& package = seen.package.info;
+  if (package.productCode.empty()) return;
+  const size_t startup = SectionLine(settings.scan, u"Startup");
+  if (settings.productCode != package.productCode) {
+    out.Error("product-code-mismatch", kSettingsName, LineOr(settings.scan.LineOf(u"Startup", u"ProductCode"), startup),
+              "ProductCode \"" + U(settings.productCode) + "\" differs from the package's own \"" +
+                  U(package.productCode) + "\": setup.exe asks whether the wrong product is installed");
+  }
+  if (CompareVersions(ParseVersion(settings.productVersion), ParseVersion(package.productVersion)) != 0) {
+    out.Error("product-version-mismatch", kSettingsName,
+              LineOr(settings.scan.LineOf(u"Startup", u"ProductVersion"), startup),
+              "ProductVersion \"" + U(settings.productVersion) + "\" differs from the package's own \"" +
+                  U(package.productVersion) +
+                  "\" (all four parts count, a missing part as -1): setup.exe never recognises the installed "
+                  "product or instance");
+  }
+}
+
+void CheckPackageReading(const Observation& seen, const std::string& packageFile, Findings& out) {
+  const PackageView& package = seen.package;
+  if (package.inspection == 0) return;
+  // The product version is kept only once both property queries succeeded: what failed was the
+  // query for the key file, after which setup.exe reads nothing more, the instance file included.
+  if (!package.info.productVersion.empty()) {
+    if (seen.instance.declaredName.empty()) return;
+    out.Warning("instances-unread", packageFile, 0,
+                "the package has no File row \"ledgr.dll\", so setup.exe stops reading it before the instance "
+                "file: the instance \"" +
+                    U(seen.instance.declaredName) + "\" of setup.ini is never used");
+    return;
+  }
+  out.Error("package-unreadable", packageFile, 0,
+            "the package cannot be read as a Windows Installer package (result " + std::to_string(package.inspection) +
+                "); setup.exe still hands it to the installer");
+}
+
+void CheckPackage(const Observation& seen, Findings& out) {
+  const SettingsView& settings = seen.settings;
+  const SettingsScan& scan = settings.scan;
+  if (settings.packageName.empty()) {
+    out.Error("package-name-missing", kSettingsName, SectionLine(scan, u"Startup"),
+              "[Startup] has no PackageName: setup.exe takes the folder itself for the package");
+    return;
+  }
+  const ScannedSection* section = scan.Find(settings.packageName);
+  if (section == nullptr) {
+    out.Error("package-section-missing", kSettingsName, LineOr(scan.LineOf(u"Startup", u"PackageName"), 0),
+              "PackageName names the section [" + U(settings.packageName) +
+                  "], which Setup.ini does not have: setup.exe takes the folder itself for the package");
+    return;
+  }
+  if (settings.location.empty()) {
+    out.Error("location-missing", kSettingsName, section->line,
+              "[" + U(settings.packageName) + "] has no Location: setup.exe takes the folder itself for the package");
+    return;
+  }
+  const std::string location = U(settings.location);
+  if (!seen.package.exists) {
+    out.Error("package-file-missing", kSettingsName, LineOr(scan.LineOf(settings.packageName, u"Location"), 0),
+              "the package \"" + location + "\" does not exist (looked for as " + U(seen.package.path) + ")");
+    return;
+  }
+  CheckPackageReading(seen, location, out);
+  CheckPackageIdentity(seen, out);
+}
+
+bool IsMalformedVersionPart(TextView value) {
+  return ParseVersion(value).components[0] < 0 || value.find(u'.') != TextView::npos;
+}
+
+// A missing or malformed number makes that part and all after it 0xFFFFFFFF, which no system
+// meets; a dotted one shifts the parts after it instead.
+void CheckEntryNumbers(const ScannedSection& section, const OsEntryView& entry, Findings& out) {
+  const std::string name = U(section.name);
+  const std::string consequence = entry.neverSatisfied
+                                      ? "this entry can never be satisfied"
+                                      : "the entry asks for " + RequirementText(entry.requirement) + " instead";
+  for (const TextView key : {TextView(u"MajorVer"), TextView(u"MinorVer"), TextView(u"BuildNo")}) {
+    const ScannedKey* found = LastKey(section, key);
+    if (found == nullptr || found->value.empty()) {
+      out.Warning("os-entry-key-missing", kSettingsName, found == nullptr ? section.line : found->line,
+                  "[" + name + "] has no " + U(key) + ": " + consequence);
+    } else if (IsMalformedVersionPart(found->value)) {
+      out.Warning(
+          "os-entry-malformed", kSettingsName, found->line,
+          "[" + name + "] " + U(key) + "=" + U(found->value) + " is not a whole decimal number: " + consequence);
+    }
+  }
+}
+
+void CheckServicePack(const ScannedSection& section, Findings& out) {
+  const ScannedKey* found = LastKey(section, u"ServicePack");
+  if (found == nullptr || found->value.empty()) return;
+  const uint32_t word = ParseUnsignedDecimal(found->value).value;
+  if (word == 0 || word > 0xFF) return;
+  out.Warning("service-pack-encoding", kSettingsName, found->line,
+              "[" + U(section.name) + "] ServicePack=" + U(found->value) + " asks for service pack 0." +
+                  std::to_string(word) + "; service pack " + std::to_string(word) + ".0 is written " +
+                  std::to_string(word * 256));
+}
+
+// True when the entry could be met by some system.
+bool CheckEntry(const OsView& os, const OsEntryView& entry, const SettingsScan& scan, Findings& out) {
+  const size_t line = LineOr(scan.LineOf(os.listSection, entry.key), 0);
+  if (!entry.enabled) {
+    out.Warning("os-list-value", kSettingsName, line,
+                U(entry.key) + "=" + U(entry.value) + ": only the value \"1\" enables an entry, so [" + U(entry.key) +
+                    "] is skipped");
+    return false;
+  }
+  const ScannedSection* section = scan.Find(entry.key);
+  if (section == nullptr) {
+    out.Warning("os-entry-missing", kSettingsName, line,
+                "the list enables [" + U(entry.key) + "], which Setup.ini does not have: it can never be satisfied");
+    return false;
+  }
+  CheckEntryNumbers(*section, entry, out);
+  CheckServicePack(*section, out);
+  return !entry.neverSatisfied;
+}
+
+void CheckOperatingSystems(const Observation& seen, Findings& out) {
+  const OsView& os = seen.os;
+  const SettingsScan& scan = seen.settings.scan;
+  if (os.msiVersionKeyCount == 0) {
+    out.Error("msiversion-missing", kSettingsName, SectionLine(scan, u"MsiVersion"),
+              "no key in [MsiVersion]: no operating system can pass, every run ends with message 1150");
+    return;
+  }
+  const ScannedSection* msiVersion = scan.Find(u"MsiVersion");
+  for (const ScannedKey& key : msiVersion->keys) {
+    if (os.msiVersionKeyCount < 2 || key.key == os.engineKey) continue;
+    out.Warning("msiversion-several-keys", kSettingsName, key.line,
+                "[MsiVersion] has " + std::to_string(os.msiVersionKeyCount) + " keys; only the first in key order, \"" +
+                    U(os.engineKey) + "\", counts: \"" + U(key.key) + "\" is ignored");
+  }
+  if (!os.listFound) {
+    out.Error("os-list-missing", kSettingsName, LineOr(scan.LineOf(u"MsiVersion", os.engineKey), 0),
+              "[MsiVersion] names the list [" + U(os.listSection) +
+                  "], which Setup.ini does not have: every run ends with message 1150");
+    return;
+  }
+  bool anySatisfiable = false;
+  for (const OsEntryView& entry : os.entries) anySatisfiable = CheckEntry(os, entry, scan, out) || anySatisfiable;
+  if (!anySatisfiable) {
+    out.Error("os-none-satisfiable", kSettingsName, SectionLine(scan, os.listSection),
+              "no entry of [" + U(os.listSection) + "] can ever be satisfied: every run ends with message 1150");
+  }
+}
+
+void CheckLanguageFile(const LanguageFileView& file, Findings& out) {
+  const std::string name = U(file.fileName);
+  if (!file.nameIsLookedFor) {
+    out.Warning("language-file-name", name, 0,
+                "setup.exe never looks for this name: it formats the language as " + U(file.expectedSection) + ".ini");
+  }
+  if (!file.scan.opened) {
+    out.Warning("language-file-unreadable", name, 0, "cannot be read (" + U(file.scan.openError) + ")");
+    return;
+  }
+  CheckDocumentShape(file.scan, name, out);
+  const ScannedSection* section = file.scan.Find(file.expectedSection);
+  if (section == nullptr) {
+    std::string found;
+    for (const ScannedSection& other : file.scan.sections)
+      found += (found.empty() ? "" : ", ") + ("[" + U(other.name) + "]");
+    out.Warning("language-section-mismatch", name, file.scan.sections.empty() ? 0 : file.scan.sections.front().line,
+                "no section [" + U(file.expectedSection) + "] (" + (found.empty() ? "no sections" : "found " + found) +
+                    "): setup.exe finds none of its messages");
+    return;
+  }
+  if (LastKey(*section, u"1150") == nullptr) {
+    out.Warning("language-file-no-1150", name, section->line,
+                "[" + U(section->name) + "] has no message 1150, the text shown when the system is not supported");
+  }
+}
+
+void CheckLanguages(const Observation& seen, Findings& out) {
+  const LanguageView& language = seen.language;
+  if (language.reached && !language.exists) {
+    out.Warning("language-file-missing", U(language.fileName), 0,
+                "no language file for " + U(FormatHex4(language.languageId)) +
+                    " and no fallback 0x0409.ini: message boxes show empty texts");
+  }
+  for (const LanguageFileView& file : seen.languageFiles) CheckLanguageFile(file, out);
+}
+
+void CheckCommandLine(const Observation& seen, Findings& out) {
+  const CommandLineView& commandLine = seen.commandLine;
+  if (commandLine.parseResult == 1) {
+    out.Warning("command-line-rejected", kCommandLine, 0,
+                "setup.exe rejects an argument and ignores it and everything after it: " +
+                    U(commandLine.parseError.substr(0, commandLine.parseError.find(u'\n'))));
+  }
+  const auto& transform = seen.install.languageTransform;
+  if (commandLine.languageCode && transform && !transform->found) {
+    const Text& path = transform->path;
+    out.Warning("language-transform-missing", kCommandLine, 0,
+                "/l " + U(*commandLine.languageCode) + " names the transform " +
+                    U(path.substr(std::min(path.size(), seen.moduleDirectory.size()))) +
+                    ", which is not in the folder: the installation runs untranslated");
+  }
+}
+
+}  // namespace
+
+std::vector<Finding> FindProblems(const Observation& seen) {
+  Findings out;
+  CheckCommandLine(seen, out);
+  if (CheckSettingsFile(seen, out)) {
+    CheckPackage(seen, out);
+    CheckOperatingSystems(seen, out);
+  }
+  CheckLanguages(seen, out);
+  return out.list;
+}
+
+int ExitCodeFor(const std::vector<Finding>& findings) {
+  int code = 0;
+  for (const Finding& finding : findings) code = std::max(code, finding.severity == Severity::kError ? 2 : 1);
+  return code;
+}
+
+}  // namespace setup::check

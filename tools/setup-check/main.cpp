@@ -1,0 +1,57 @@
+// setup-check: what setup.exe would do with a distribution folder, and what is wrong with it.
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tools/setup-check/check_options.h"
+#include "tools/setup-check/findings.h"
+#include "tools/setup-check/host_paths.h"
+#include "tools/setup-check/observation.h"
+#include "tools/setup-check/package_reader.h"
+#include "tools/setup-check/report.h"
+
+namespace {
+
+constexpr int kCheckCouldNotRun = 3;
+
+void Print(std::FILE* stream, const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream); }
+
+int Check(const std::vector<setup::Text>& arguments) {
+  using namespace setup::check;
+  const ParsedArguments parsed = ParseCheckArguments(arguments);
+  if (!parsed.options) {
+    Print(parsed.error.empty() ? stdout : stderr,
+          (parsed.error.empty() ? "" : "setup-check: " + parsed.error + "\n") + CheckUsage());
+    return parsed.error.empty() ? 0 : kCheckCouldNotRun;
+  }
+  const CheckOptions& options = *parsed.options;
+  const std::filesystem::path folder(options.distribution);
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) {
+    Print(stderr, "setup-check: not a folder: " + setup::ToUtf8(options.distribution) + "\n");
+    return kCheckCouldNotRun;
+  }
+  const Observation seen = Observe(options, WindowsFolderOf(folder), SystemPackageReader());
+  const std::vector<Finding> findings = FindProblems(seen);
+  Print(stdout, options.json ? JsonReport(seen, findings) : TextReport(seen, findings));
+  return ExitCodeFor(findings);
+}
+
+}  // namespace
+
+#ifdef _WIN32
+// Wide arguments, so that folder names outside the ANSI code page arrive whole.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<setup::Text> arguments;
+  for (int i = 1; i < argc; ++i) arguments.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
+  return Check(arguments);
+}
+#else
+int main(int argc, char** argv) {
+  std::vector<setup::Text> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(setup::FromUtf8(argv[i]));
+  return Check(arguments);
+}
+#endif
