@@ -8,6 +8,8 @@ namespace setup {
 
 // Settings loading decides whether the installation runs; when it does not, the usage text goes
 // to standard output and the exit code is 1. Otherwise the exit code is the installer's result.
+// Running out of memory (a settings file too large for the process) ends in the "Error" box
+// with the system's text and ERROR_NOT_ENOUGH_MEMORY (8) as the exit code.
 int RunSetup(Platform& platform, MsiLibrary& processMsi);
 
 }  // namespace setup

@@ -76,6 +76,18 @@ class HarnessTest(wh.WineTestCase):
         self.assertEqual(launch.run.exit_code, 255)
         self.assertEqual(launch.call("kernel32.ExitProcess").number(0), 0xFFFFFFFF)
 
+    def test_crash_and_abort_are_told_from_an_orderly_end(self):
+        # What the tests of bad input rely on to say "never a crash".
+        program = wh.windows_path(self.prefix.tools / "crash.exe")
+        for argument, exit_code, sign in (("fault", 0xC0000005, "Unhandled page fault"),
+                                          ("abort", 3, "terminate called")):
+            with self.subTest(argument):
+                launch = self.prefix.launch(f'"{program}" {argument}', label="crash")
+                self.assertEqual(launch.exit_code, exit_code)
+                self.assertIn(sign, "\n".join(wh.crash_signs(launch.run)))
+        orderly = self.prefix.launch(str(self.prefix.tools / "message_box.exe"), label="orderly")
+        self.assertEqual(wh.crash_signs(orderly.run), [])
+
     def test_launcher_hands_over_the_exact_command_line(self):
         program = wh.windows_path(self.prefix.tools / "message_box.exe")
         command_line = f'"{program}"  a\\"b "c d"\t\u0416 \\\\"x" '

@@ -10,7 +10,14 @@ Standard library only. The pieces:
   ``wine prog ARGS`` rebuilds and re-quotes the command line.
 - ``parse_relay`` / ``Trace``: the ``WINEDEBUG=+relay`` lines as calls with decoded arguments.
 - ``build_package`` / ``build_sample_packages``: MSI packages from .wxs sources with wixl.
-- ``lay_out_distribution``: a distribution folder (setup.exe, Setup.ini, language files, package).
+- ``lay_out_distribution``: a distribution folder (setup.exe, Setup.ini, language files, package);
+  ``sample_settings`` and ``ini_bytes`` for settings files of other content and encodings;
+  ``msi_transform.property_transform`` (a module of its own) for real transforms.
+- Programs the tests put into distributions (built beside launcher.exe): ``engine_installer.exe``,
+  a stand-in for "instmsi30.exe", and ``planted/msi.dll``, ``planted/version.dll``, libraries that
+  mark where their code ran (see planted_dll.cpp).
+- ``crash_signs``: what Wine prints when a program crashed, to tell a crash from a clear failure
+  (crash.exe shows both kinds: a fault and the runtime's abort).
 
 Writing a test: a file ``tests/e2e/test_*.py`` is one ctest test (no CMake edit needed; it runs
 after the fixtures that build the packages and prepare the prefix). For setup.exe::
@@ -27,8 +34,10 @@ after the fixtures that build the packages and prepare the prefix). For setup.ex
 ``self.prefix`` offers ``launch`` (any exact command line), ``wine`` (plain runs),
 ``set_windows_version``, ``product``/``is_installed``/``uninstall``; pass ``env={"LC_ALL":
 "ru_RU.UTF-8"}`` to a run to make Russian the user's default language and ANSI code page 1251
-(Wine takes both from the locale's name, installed or not). Every run leaves its files
-(command line, stdout, trace) in ``build/windows/e2e/runs/`` until the next preparation.
+(Wine takes both from the locale's name, installed or not), ``env=dll_overrides("msi=d")`` to
+change how Wine loads libraries, ``timestamps=True`` to order calls across processes. Every run
+leaves its files (command line, stdout, trace) in ``build/windows/e2e/runs/`` until the next
+preparation.
 
 Facts about Wine 8 that the code relies on:
 
@@ -50,6 +59,14 @@ Facts about Wine 8 that the code relies on:
   Calls through GetProcAddress are traced like imported ones.
 - Without a display, MessageBoxW returns -1 at once (after Wine fails to start its desktop).
 - A process exit code reaches the shell as its low 8 bits; launcher.exe prints all 32.
+- ``WINEDEBUG=+timestamp`` stamps each line with the tick count in seconds, shared by all
+  processes of the prefix.
+- Wine's own user32.dll imports version.dll. Wine 8 has no KnownDLLs, so when a version.dll lies
+  beside a windowed program and ``version=n,b`` is in force, the loader takes that one for user32
+  before the program's first line runs, and every later bare-name request gets it too.
+- Wine 8's msi.dll has no ADMIN action: an administrative installation ends with 1626
+  (ERROR_FUNCTION_NOT_CALLED), from msiexec /a just as from MsiInstallProductW. A TRANSFORMS
+  entry naming a substorage the package lacks (":Name.mst") is skipped without an error.
 """
 
 from __future__ import annotations
@@ -61,6 +78,7 @@ import itertools
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -97,6 +115,13 @@ INSTALLSTATE_UNKNOWN = -1
 
 # Wine 8 stops copying a string into a trace line once its escaped text reaches this length.
 WINE_STRING_LIMIT = 289
+
+# Libraries Wine must never try to install into a prefix (Mono, Gecko); every run keeps these.
+BASE_DLL_OVERRIDES = "mscoree,mshtml="
+
+# What Wine writes to standard error when a program crashes or the runtime aborts it.
+_CRASH_SIGNS = re.compile(r"Unhandled exception|Unhandled page fault|Backtrace:|wine: Call from|"
+                          r"terminate called|err:seh:|This application has requested the Runtime")
 
 
 class HarnessError(RuntimeError):
@@ -363,7 +388,7 @@ class Prefix:
 
     def __init__(self, path: Path, tools: Path, runs: Path):
         self.path = Path(path)
-        self.tools = Path(tools)      # launcher.exe, msiprobe.exe, message_box.exe
+        self.tools = Path(tools)      # launcher.exe, msiprobe.exe, ... (tests/e2e/CMakeLists.txt)
         self.runs = Path(runs)        # one folder of files per run
 
     @classmethod
@@ -379,6 +404,13 @@ class Prefix:
     def drive_c(self) -> Path:
         return self.path / "drive_c"
 
+    @property
+    def system_dir(self) -> Path:
+        """Where the prefix keeps the 32-bit system libraries (GetSystemDirectoryW's folder as a
+        32-bit program sees it)."""
+        wow64 = self.drive_c / "windows" / "syswow64"
+        return wow64 if wow64.is_dir() else self.drive_c / "windows" / "system32"
+
     def env(self, relay: bool = False, timestamps: bool = False,
             extra: Optional[Mapping[str, str]] = None) -> dict:
         env = dict(os.environ)
@@ -386,7 +418,7 @@ class Prefix:
         for name in ("DISPLAY", "WAYLAND_DISPLAY"):
             env.pop(name, None)
         env["WINEPREFIX"] = str(self.path)
-        env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+        env["WINEDLLOVERRIDES"] = BASE_DLL_OVERRIDES
         flags = ["+timestamp"] if timestamps else []
         env["WINEDEBUG"] = ",".join(flags + ["+pid", "+relay"]) if relay else "-all"
         env.update(extra or {})
@@ -617,17 +649,53 @@ def lay_out_distribution(folder: Path, *, setup_exe: Optional[Path] = None,
     return folder
 
 
+_MARKED_ENCODINGS = {"utf-8": (b"\xef\xbb\xbf", "utf-8"), "utf-16": (b"\xff\xfe", "utf-16-le"),
+                     "utf-16-be": (b"\xfe\xff", "utf-16-be")}
+
+
 def ini_bytes(text: str, encoding: str = "ansi") -> bytes:
-    """A settings file as Windows tools write it: CR LF line ends; ``ansi`` (ASCII only here),
-    ``utf-8`` (with its byte-order mark) or ``utf-16`` (little-endian, with its mark)."""
+    """A settings file as Windows tools write it: CR LF line ends; ``ansi`` (ASCII only here) or
+    an ANSI code page by its Python name (``cp1252``), both without a mark; ``utf-8``, ``utf-16``
+    (little-endian) or ``utf-16-be``, each with its byte-order mark."""
     text = text.replace("\r\n", "\n").replace("\n", "\r\n")
     if encoding == "ansi":
         return text.encode("ascii")
-    if encoding == "utf-8":
-        return b"\xef\xbb\xbf" + text.encode("utf-8")
-    if encoding == "utf-16":
-        return b"\xff\xfe" + text.encode("utf-16-le")
+    if encoding in _MARKED_ENCODINGS:
+        mark, codec = _MARKED_ENCODINGS[encoding]
+        return mark + text.encode(codec)
+    if encoding.startswith("cp"):
+        return text.encode(encoding)
     raise ValueError(encoding)
+
+
+def sample_settings(**replacements: Optional[str]) -> str:
+    """examples/Setup.ini with whole lines replaced by key: ``sample_settings(WinXP="WinXP=0")``;
+    a value of None drops the line."""
+    lines = (EXAMPLES / "Setup.ini").read_bytes().decode("ascii").split("\r\n")
+    for key, line in replacements.items():
+        lines = [line if old.split("=", 1)[0] == key else old for old in lines]
+    return "\r\n".join(line for line in lines if line is not None)
+
+
+def file_product_version(path: Path) -> tuple:
+    """The four product-version parts of a PE file's version resource (its fixed block)."""
+    data = Path(path).read_bytes()
+    start = data.find(struct.pack("<I", 0xFEEF04BD))
+    if start < 0:
+        raise HarnessError(f"no version resource in {path}")
+    most, least = struct.unpack_from("<II", data, start + 16)
+    return most >> 16, most & 0xFFFF, least >> 16, least & 0xFFFF
+
+
+def dll_overrides(*entries: str) -> dict:
+    """The environment for a run with more of Wine's DLL overrides (``"msi=d"``,
+    ``"msi,version=n,b"``), keeping the ones every run has."""
+    return {"WINEDLLOVERRIDES": ";".join((BASE_DLL_OVERRIDES,) + entries)}
+
+
+def crash_signs(run: "Run") -> list:
+    """The lines of a run's standard error that tell of a crash or an abort (empty: none)."""
+    return [line for line in run.stderr.splitlines() if _CRASH_SIGNS.search(line)]
 
 
 # --------------------------------------------------------------------------------------------

@@ -52,11 +52,13 @@ std::wstring SystemDirectory() {
 }
 
 // A bare library name always means the one in the system directory: the folder setup.exe runs
-// from (Downloads, a share) may hold a planted copy.
+// from (Downloads, a share) may hold a planted copy. Empty when the system directory is unknown,
+// rather than a path from the root of the current drive.
 std::wstring SystemPathOf(const Text& name) {
   const std::wstring wide(reinterpret_cast<const wchar_t*>(name.c_str()), name.size());
   if (wide.find_first_of(L"\\/:") != std::wstring::npos) return wide;
-  return SystemDirectory() + L"\\" + wide;
+  const std::wstring directory = SystemDirectory();
+  return directory.empty() ? std::wstring() : directory + L"\\" + wide;
 }
 
 // Through the generic function type, which converts to any other without a warning.
@@ -65,13 +67,16 @@ Function ExportOf(HMODULE module, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
+// By the full path: a bare name, whatever the search flags, is answered with any module of that
+// name already in the process, wherever it was loaded from.
 HMODULE LoadSystemLibrary(const Text& name) {
-  const std::wstring wide(reinterpret_cast<const wchar_t*>(name.c_str()), name.size());
-  if (HMODULE module = LoadLibraryExW(wide.c_str(), nullptr, kSearchSystem32)) return module;
-  // Systems without the search flags refuse it as an invalid parameter; a full path is the
-  // way to reach the system directory there.
+  const std::wstring path = SystemPathOf(name);
+  if (path.empty()) return nullptr;
+  if (HMODULE module = LoadLibraryExW(path.c_str(), nullptr, kSearchSystem32)) return module;
+  // Systems without the search flags refuse them as an invalid parameter; there the altered
+  // search order looks for the library's own dependencies in the system directory first.
   if (GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
-  return LoadLibraryW(SystemPathOf(name).c_str());
+  return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 // version.dll is not among the libraries Windows always takes from the system directory, so
@@ -227,6 +232,7 @@ std::optional<ProductVersionWords> Win32Platform::ReadProductVersion(const Text&
   const VersionLibrary version;
   if (!version.usable()) return std::nullopt;
   const std::wstring file = SystemPathOf(path);
+  if (file.empty()) return std::nullopt;
   const DWORD size = version.GetSize(file.c_str());
   if (size == 0) return std::nullopt;
   // Twice the reported size: some systems write past it when converting ANSI resources.

@@ -1,0 +1,110 @@
+"""The shipped build/windows/setup.exe as a file: 32-bit x86, graphical subsystem, a manifest that
+asks for no elevation, a version resource, and an import table of system libraries only.
+
+setup.exe usually runs from a folder others can write to (Downloads, a share). Windows takes the
+KnownDLLs (kernel32, user32, ...) from the system folder whatever lies beside the program, but any
+other imported library is looked for beside it first: such a dependency must be loaded at run
+time from the system folder instead, and no runtime library of the compiler may be needed."""
+
+import re
+import struct
+import subprocess
+import unittest
+
+import wineharness as wh
+
+# Libraries Windows maps from its KnownDLLs list on every version setup.exe starts on.
+KNOWN_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "ole32.dll",
+              "oleaut32.dll", "shell32.dll", "shlwapi.dll", "comdlg32.dll", "msvcrt.dll",
+              "rpcrt4.dll", "imm32.dll", "ws2_32.dll", "ntdll.dll"}
+RT_VERSION, RT_MANIFEST = 16, 24
+IMAGE_FILE_32BIT_MACHINE = 0x0100
+IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
+
+
+class PortableExecutable:
+    """The headers and the resources of a PE file, as far as these tests need them."""
+
+    def __init__(self, data: bytes):
+        self.data = data
+        header = struct.unpack_from("<I", data, 0x3C)[0]
+        if data[header:header + 4] != b"PE\0\0":
+            raise ValueError("not a PE file")
+        self.machine, sections, _, _, _, optional_size, self.characteristics = struct.unpack_from(
+            "<HHIIIHH", data, header + 4)
+        optional = header + 24
+        self.magic = struct.unpack_from("<H", data, optional)[0]
+        self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
+        directories = optional + 96   # PE32: data directories start here
+        self.resource_rva = struct.unpack_from("<I", data, directories + 8 * 2)[0]
+        table = optional + optional_size
+        self.sections = [struct.unpack_from("<8sIIII", data, table + 40 * i) for i in range(sections)]
+
+    def offset(self, rva: int) -> int:
+        for _, size, address, raw_size, raw_offset in self.sections:
+            if address <= rva < address + max(size, raw_size):
+                return raw_offset + rva - address
+        raise ValueError(f"address {rva:#x} is in no section")
+
+    def resources(self, kind: int) -> list:
+        """The data of every resource of one type (all names, all languages)."""
+        base = self.offset(self.resource_rva)
+
+        def entries(directory: int) -> list:
+            named, numbered = struct.unpack_from("<HH", self.data, base + directory + 12)
+            return [struct.unpack_from("<II", self.data, base + directory + 16 + 8 * i)
+                    for i in range(named + numbered)]
+
+        def leaves(pointer: int) -> list:
+            if pointer & 0x80000000:
+                return [leaf for _, child in entries(pointer & 0x7FFFFFFF) for leaf in leaves(child)]
+            rva, size = struct.unpack_from("<II", self.data, base + pointer)
+            return [self.data[self.offset(rva):self.offset(rva) + size]]
+
+        return [leaf for name, child in entries(0) if name == kind for leaf in leaves(child)]
+
+
+class ExecutableTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.setup_exe = wh.setup_exe()
+        if cls.setup_exe is None:
+            raise unittest.SkipTest("setup.exe is not built yet")
+        cls.headers = subprocess.run(["i686-w64-mingw32-objdump", "-p", str(cls.setup_exe)],
+                                     capture_output=True, text=True, check=True).stdout
+        cls.image = PortableExecutable(cls.setup_exe.read_bytes())
+
+    def test_imports_only_libraries_windows_takes_from_its_system_folder(self):
+        imported = {name.lower() for name in re.findall(r"^\s*DLL Name: (\S+)$", self.headers, re.M)}
+        self.assertIn("kernel32.dll", imported)   # the table was read at all
+        self.assertEqual(imported - KNOWN_DLLS, set())
+        # Nor any library loaded on first use through a delay-import table.
+        self.assertRegex(self.headers, r"Entry d 00000000 00000000 Delay Import Directory")
+
+    def test_is_a_32_bit_x86_program_of_the_graphical_subsystem(self):
+        self.assertIn("file format pei-i386", self.headers)
+        self.assertEqual((self.image.machine, self.image.magic), (0x14C, 0x10B))   # i386, PE32
+        self.assertTrue(self.image.characteristics & IMAGE_FILE_32BIT_MACHINE)
+        self.assertEqual(self.image.subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI)
+        self.assertRegex(self.headers, r"Subsystem\s+00000002\s+\(Windows GUI\)")
+
+    def test_manifest_asks_to_run_as_the_invoker_on_the_supported_systems(self):
+        manifests = self.image.resources(RT_MANIFEST)
+        self.assertEqual(len(manifests), 1)
+        manifest = manifests[0].decode("utf-8")
+        self.assertRegex(manifest, r'<requestedExecutionLevel\s+level="asInvoker"')
+        windows_10 = "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"
+        self.assertIn(f'<supportedOS Id="{windows_10}"/>', manifest)
+
+    def test_version_resource_names_the_program(self):
+        versions = self.image.resources(RT_VERSION)
+        self.assertEqual(len(versions), 1)
+        block = versions[0]
+        self.assertGreater(block.find(struct.pack("<I", 0xFEEF04BD)), 0)   # the fixed part
+        self.assertNotEqual(wh.file_product_version(self.setup_exe), (0, 0, 0, 0))
+        text = block.decode("utf-16-le", errors="replace")
+        self.assertRegex(text, "OriginalFilename\0+setup\\.exe\0")
+
+
+if __name__ == "__main__":
+    unittest.main()
