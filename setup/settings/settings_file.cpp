@@ -28,8 +28,12 @@ bool SettingsFile::Load(const Text& path) {
 }
 
 void SettingsFile::LoadText(TextView text) {
-  const Text document = CollapseCrLf(text.substr(0, text.find(u'\0')));
-  const TextView view(document);
+  const TextView whole = text.substr(0, text.find(u'\0'));
+  // A text from the reader has had its CR LF pairs collapsed once already, so this second
+  // pass rarely finds one; the whole text is copied only when it does.
+  Text collapsed;
+  if (whole.find(u"\r\n") != TextView::npos) collapsed = CollapseCrLf(whole);
+  const TextView view = collapsed.empty() ? whole : TextView(collapsed);
   size_t start = view.find(u'[');
   while (start != TextView::npos) {
     const size_t next = view.find(u'[', start + 1);
