@@ -27,18 +27,20 @@ Encoding DetectEncoding(std::string_view bytes) {
 }
 
 struct DeliveredBytes {
-  boost::shared_array<char> bytes;   // zero-filled beyond count
+  boost::shared_array<char> bytes;   // NUL after count
   size_t count = 0;
 };
 
-// What an ANSI text stream delivers: CR LF as LF, and nothing from a Ctrl+Z on. Runs between
-// CRs are copied whole: a byte-by-byte copy was the slowest step of reading a large file.
-DeliveredBytes ReadAnsiStream(std::string_view file) {
-  const std::string_view data = file.substr(0, file.find(kCtrlZ));
-  DeliveredBytes delivered{boost::shared_array<char>(new char[file.size() + 1]), 0};
-  char* const out = delivered.bytes.get();
-  size_t from = 0;
-  while (from < data.size()) {
+// What an ANSI text stream delivers: CR LF as LF, and nothing from a Ctrl+Z on. The delivered
+// bytes never outgrow the file's, so they are made in place in the file's own buffer, which
+// the shared array then owns: a second buffer would hold the file twice while it is decoded.
+DeliveredBytes ReadAnsiStream(std::string file) {
+  auto* owner = new std::string(std::move(file));
+  DeliveredBytes delivered{boost::shared_array<char>(owner->data(), [owner](char*) { delete owner; }), 0};
+  const std::string_view data = std::string_view(*owner).substr(0, owner->find(kCtrlZ));
+  char* const out = owner->data();
+  // Runs between CRs move whole: a byte-by-byte copy was the slowest step of reading a large file.
+  for (size_t from = 0; from < data.size();) {
     const size_t cr = std::min(data.find('\r', from), data.size());
     std::copy(data.begin() + from, data.begin() + cr, out + delivered.count);
     delivered.count += cr - from;
@@ -47,7 +49,7 @@ DeliveredBytes ReadAnsiStream(std::string_view file) {
     if (!beforeLineFeed) out[delivered.count++] = '\r';
     from = cr + 1;
   }
-  std::fill(out + delivered.count, out + file.size() + 1, '\0');
+  owner->resize(delivered.count);
   return delivered;
 }
 
@@ -111,10 +113,8 @@ void SettingsFileReader::ReadAll() {
   if (content_.empty()) return;
   switch (DetectEncoding(content_)) {
     case Encoding::kAnsi: {
-      const DeliveredBytes delivered = ReadAnsiStream(content_);
-      // The stream's copy is all that is read from here on; keeping both would hold the
-      // file twice while it is decoded.
-      content_ = std::string();
+      const DeliveredBytes delivered = ReadAnsiStream(std::move(content_));
+      content_.clear();
       bytes_ = delivered.bytes;
       text_ = DecodeAnsiText(platform_, std::string_view(bytes_.get(), delivered.count));
       break;

@@ -17,19 +17,26 @@ struct PairView {
   TextView value;
 };
 
-// A line's pair with the first units of its key packed into one number, most significant first,
+// A line's pair with the first units of its key packed into two numbers, most significant first,
 // so that most comparisons of the sort decide without reaching into the text.
 struct SortEntry {
-  uint64_t keyPrefix;
+  uint64_t keyPrefix[2];
   PairView pair;
 };
 
-constexpr size_t kPrefixUnits = 4;
+constexpr size_t kUnitsPerWord = 4;
+constexpr size_t kPrefixUnits = 2 * kUnitsPerWord;
 
-uint64_t KeyPrefix(TextView key) {
-  uint64_t prefix = 0;
-  for (size_t i = 0; i < kPrefixUnits; ++i) prefix = prefix << 16 | (i < key.size() ? key[i] : 0);
-  return prefix;
+uint64_t PackUnits(TextView key, size_t first) {
+  uint64_t packed = 0;
+  for (size_t i = first; i < first + kUnitsPerWord; ++i) packed = packed << 16 | (i < key.size() ? key[i] : 0);
+  return packed;
+}
+
+SortEntry EntryOf(const PairView& pair) { return {{PackUnits(pair.key, 0), PackUnits(pair.key, kUnitsPerWord)}, pair}; }
+
+bool SamePrefix(const SortEntry& a, const SortEntry& b) {
+  return a.keyPrefix[0] == b.keyPrefix[0] && a.keyPrefix[1] == b.keyPrefix[1];
 }
 
 // Ordinal key order; equal keys in line order (the slices lie in line order within one text),
@@ -37,7 +44,8 @@ uint64_t KeyPrefix(TextView key) {
 // a NUL unit (the text ends at the first one), so the zero padding of a short prefix sorts it
 // first, as ordinal order puts a prefix first.
 bool EntryLess(const SortEntry& a, const SortEntry& b) {
-  if (a.keyPrefix != b.keyPrefix) return a.keyPrefix < b.keyPrefix;
+  if (a.keyPrefix[0] != b.keyPrefix[0]) return a.keyPrefix[0] < b.keyPrefix[0];
+  if (a.keyPrefix[1] != b.keyPrefix[1]) return a.keyPrefix[1] < b.keyPrefix[1];
   const TextView aRest = a.pair.key.substr(std::min(kPrefixUnits, a.pair.key.size()));
   const TextView bRest = b.pair.key.substr(std::min(kPrefixUnits, b.pair.key.size()));
   const int order = aRest.compare(bRest);
@@ -54,60 +62,71 @@ TextView TrimmedView(TextView text) {
   return text.substr(first, last - first);
 }
 
-// Where a trimmed line's content ends and where its first "=" stands, in one pass: the content is
-// cut before the last "#", then before the last ";" of what remains.
+// Where a line ends and where its comment marks and first "=" stand, found in one pass over the
+// line; positions count from the line's start, npos when absent.
 struct LineMarks {
-  size_t contentEnd;
-  size_t equals;   // npos when the content holds none
+  size_t end;
+  size_t lastHash = TextView::npos;
+  size_t lastSemicolon = TextView::npos;
+  size_t semicolonBeforeLastHash = TextView::npos;
+  size_t firstEquals = TextView::npos;
 };
 
-LineMarks ScanLine(TextView line) {
-  constexpr size_t kNone = TextView::npos;
-  size_t lastHash = kNone;
-  size_t lastSemicolon = kNone;
-  size_t semicolonBeforeLastHash = kNone;
-  size_t firstEquals = kNone;
-  for (size_t i = 0; i < line.size(); ++i) {
-    switch (line[i]) {
+// The line from start to the next "\n" (when atLineFeed) or to the end of the text.
+LineMarks ScanLine(TextView text, size_t start, bool atLineFeed) {
+  LineMarks marks{text.size() - start};
+  for (size_t i = start; i < text.size(); ++i) {
+    // Letters and most other text lie above every character looked for: one test passes them.
+    if (text[i] > u'=') continue;
+    switch (text[i]) {
+      case u'\n':
+        if (atLineFeed) {
+          marks.end = i - start;
+          return marks;
+        }
+        break;
       case u'#':
-        lastHash = i;
-        semicolonBeforeLastHash = lastSemicolon;
+        marks.lastHash = i - start;
+        marks.semicolonBeforeLastHash = marks.lastSemicolon;
         break;
       case u';':
-        lastSemicolon = i;
+        marks.lastSemicolon = i - start;
         break;
       case u'=':
-        if (firstEquals == kNone) firstEquals = i;
+        if (marks.firstEquals == TextView::npos) marks.firstEquals = i - start;
         break;
       default:
         break;
     }
   }
-  const size_t semicolon = lastHash == kNone ? lastSemicolon : semicolonBeforeLastHash;
-  const size_t contentEnd = semicolon != kNone ? semicolon : lastHash != kNone ? lastHash : line.size();
-  return {contentEnd, firstEquals < contentEnd ? firstEquals : kNone};
+  return marks;
 }
 
-// An empty key when the line adds nothing.
-PairView ParseLineView(TextView line) {
+// The line is cut before its last "#", then before the last ";" of what remains; the first "="
+// of the rest splits it. The marks are never white space, so they stand where they stood in the
+// trimmed line. An empty key when the line adds nothing.
+PairView PairOfLine(TextView line, const LineMarks& marks) {
+  constexpr size_t kNone = TextView::npos;
   const TextView trimmed = TrimmedView(line);
   if (!trimmed.empty() && (trimmed.front() == u'#' || trimmed.front() == u';')) return {};
-  const LineMarks marks = ScanLine(trimmed);
-  const TextView content = trimmed.substr(0, marks.contentEnd);
-  if (marks.equals == TextView::npos) return {TrimmedView(content), TextView()};
-  return {TrimmedView(content.substr(0, marks.equals)), TrimmedView(content.substr(marks.equals + 1))};
+  const size_t semicolon = marks.lastHash == kNone ? marks.lastSemicolon : marks.semicolonBeforeLastHash;
+  const size_t contentEnd = semicolon != kNone ? semicolon : std::min(marks.lastHash, line.size());
+  const TextView content = line.substr(0, contentEnd);
+  if (marks.firstEquals >= contentEnd) return {TrimmedView(content), TextView()};
+  return {TrimmedView(content.substr(0, marks.firstEquals)),
+          TrimmedView(content.substr(marks.firstEquals + 1))};
 }
 
-// Visits the lines after the header line in order; the body has an implied line end after it.
+// Visits the pair of each line after the header line, in order; the body has an implied line
+// end after it.
 template <typename Visit>
-void ForEachBodyLine(TextView body, Visit visit) {
+void ForEachBodyPair(TextView body, Visit visit) {
   const size_t headerEnd = body.find(u'\n');
   if (headerEnd == TextView::npos) return;
-  size_t start = headerEnd + 1;
-  while (start <= body.size()) {
-    const size_t end = std::min(body.find(u'\n', start), body.size());
-    visit(body.substr(start, end - start));
-    start = end + 1;
+  for (size_t start = headerEnd + 1; start <= body.size();) {
+    const LineMarks marks = ScanLine(body, start, true);
+    visit(PairOfLine(body.substr(start, marks.end), marks));
+    start += marks.end + 1;
   }
 }
 
@@ -120,7 +139,7 @@ std::vector<Pair> SortedLastWins(std::vector<SortEntry>& entries) {
   std::vector<Pair> pairs;
   pairs.reserve(entries.size());
   for (size_t i = 0; i < entries.size(); ++i) {
-    const bool lastOfItsKey = i + 1 == entries.size() || entries[i + 1].keyPrefix != entries[i].keyPrefix ||
+    const bool lastOfItsKey = i + 1 == entries.size() || !SamePrefix(entries[i + 1], entries[i]) ||
                               entries[i + 1].pair.key != entries[i].pair.key;
     if (lastOfItsKey) pairs.emplace_back(Text(entries[i].pair.key), Text(entries[i].pair.value));
   }
@@ -143,9 +162,8 @@ void SettingsSection::Parse(TextView chunk) {
   }
   name_ = Text(chunk.substr(nameStart, close - nameStart));
   std::vector<SortEntry> entries;
-  ForEachBodyLine(chunk.substr(close), [&entries](TextView line) {
-    const PairView pair = ParseLineView(line);
-    if (!pair.key.empty()) entries.push_back({KeyPrefix(pair.key), pair});
+  ForEachBodyPair(chunk.substr(close), [&entries](const PairView& pair) {
+    if (!pair.key.empty()) entries.push_back(EntryOf(pair));
   });
   pairs_ = SortedLastWins(entries);
 }
@@ -170,12 +188,18 @@ void SettingsSection::SetValue(Text key, Text value) {
 
 std::vector<Text> SplitLines(TextView body) {
   std::vector<Text> lines;
-  ForEachBodyLine(body, [&lines](TextView line) { lines.emplace_back(line); });
+  const size_t headerEnd = body.find(u'\n');
+  if (headerEnd == TextView::npos) return lines;
+  for (size_t start = headerEnd + 1; start <= body.size();) {
+    const size_t end = std::min(body.find(u'\n', start), body.size());
+    lines.emplace_back(body.substr(start, end - start));
+    start = end + 1;
+  }
   return lines;
 }
 
 std::pair<Text, Text> ParseLine(TextView line) {
-  const PairView pair = ParseLineView(line);
+  const PairView pair = PairOfLine(line, ScanLine(line, 0, false));
   return {Text(pair.key), Text(pair.value)};
 }
 
