@@ -96,14 +96,14 @@ def parse_rows(medians: dict) -> list:
     rows = []
     for label in FILES:
         speed = {p: megabytes_per_second(medians[f"parse/{label}/{p}"])
-                 for p in ["ours", "ours-oneread", *PEERS, "inih-scan"]}
+                 for p in ["ours", "ours-bulkio", *PEERS, "inih-scan"]}
         ratios = {p: speed["ours"] / speed[p] for p in PEERS}
         met = ratios["inih"] >= 1.0 and ratios["SimpleIni"] > 1.0 and ratios["PropertyTree"] > 1.0
         rows.append(Row(f"parse {label}, MB/s", f"{speed['ours']:.1f}",
                         {p: f"{speed[p]:.1f}" for p in PEERS}, ratios,
                         ">= inih, > SimpleIni, > PropertyTree", met))
-        rows.append(Row("  ours, the file read in one call", f"{speed['ours-oneread']:.1f}", {},
-                        {p: speed["ours-oneread"] / speed[p] for p in PEERS}))
+        rows.append(Row("  ours, host file reading and decoding in bulk", f"{speed['ours-bulkio']:.1f}", {},
+                        {p: speed["ours-bulkio"] / speed[p] for p in PEERS}))
         rows.append(Row("  inih scanning only, no document", "", {"inih": f"{speed['inih-scan']:.1f}"},
                         {"inih": speed["ours"] / speed["inih-scan"]}))
     return rows
@@ -324,23 +324,27 @@ def measure_wine(rounds: int) -> dict:
 
 
 def wine_rows(measured: dict) -> list:
-    """Wall time decides the goal; the CPU time of the program's own process is shown beside it,
-    being less disturbed by other work on a shared machine."""
+    """The median ratio of interleaved rounds decides the goal. Under Wine on a shared machine a
+    run now and then takes two or three times as long, on either side alike, so the fastest run
+    of each side is shown as well: the cost of each without interference."""
+    ours, peer = measured["times"]["setup"]["wall"], measured["times"]["msiexec"]["wall"]
     rows = []
-    for clock, label in (("wall", "wall"), ("cpu", "CPU of the process")):
-        ours, peer = measured["times"]["setup"][clock], measured["times"]["msiexec"][clock]
-        for phase in ("install", "remove"):
-            rows.append(Row(f"Wine {label}: {phase}, median ms", f"{statistics.median(ours[phase]) * 1e3:.0f}",
-                            {"msiexec": f"{statistics.median(peer[phase]) * 1e3:.0f}"},
-                            {"msiexec": statistics.median(ours[phase]) / statistics.median(peer[phase])}))
-        pairs = [i + r for i, r in zip(ours["install"], ours["remove"])]
-        peer_pairs = [i + r for i, r in zip(peer["install"], peer["remove"])]
-        ratio = statistics.median(s / m for s, m in zip(pairs, peer_pairs))
-        decides = clock == "wall"
-        rows.append(Row(f"Wine {label}: install + remove, ms (ratio: median of {len(pairs)})",
-                        f"{statistics.median(pairs) * 1e3:.0f}",
-                        {"msiexec": f"{statistics.median(peer_pairs) * 1e3:.0f}"}, {"msiexec": ratio},
-                        f"< {WINE_GOAL:.2f}x msiexec" if decides else "", (ratio < WINE_GOAL) if decides else None))
+    for phase in ("install", "remove"):
+        rows.append(Row(f"Wine: {phase}, median ms", f"{statistics.median(ours[phase]) * 1e3:.0f}",
+                        {"msiexec": f"{statistics.median(peer[phase]) * 1e3:.0f}"},
+                        {"msiexec": statistics.median(ours[phase]) / statistics.median(peer[phase])}))
+    pairs = [i + r for i, r in zip(ours["install"], ours["remove"])]
+    peer_pairs = [i + r for i, r in zip(peer["install"], peer["remove"])]
+    ratio = statistics.median(s / m for s, m in zip(pairs, peer_pairs))
+    rows.append(Row(f"Wine: install + remove, ms (ratio: median of {len(pairs)} rounds)",
+                    f"{statistics.median(pairs) * 1e3:.0f}",
+                    {"msiexec": f"{statistics.median(peer_pairs) * 1e3:.0f}"}, {"msiexec": ratio},
+                    f"< {WINE_GOAL:.2f}x msiexec", ratio < WINE_GOAL))
+    fastest = {"ours": min(ours["install"]) + min(ours["remove"]),
+               "msiexec": min(peer["install"]) + min(peer["remove"])}
+    rows.append(Row("  fastest install + fastest remove, ms", f"{fastest['ours'] * 1e3:.0f}",
+                    {"msiexec": f"{fastest['msiexec'] * 1e3:.0f}"},
+                    {"msiexec": fastest["ours"] / fastest["msiexec"]}))
     return rows
 
 
@@ -399,7 +403,7 @@ def machine() -> str:
 
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--rounds", type=int, default=15, help="interleaved Wine rounds (default 15)")
+    parser.add_argument("--rounds", type=int, default=25, help="interleaved Wine rounds (default 25)")
     parser.add_argument("--skip-wine", action="store_true")
     options = parser.parse_args()
     RESULTS.mkdir(parents=True, exist_ok=True)
