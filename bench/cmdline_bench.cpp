@@ -25,7 +25,9 @@ Text LongCommandLine(size_t arguments) {
   std::string line = "\"C:\\dist\\setup.exe\"";
   for (size_t i = 0; i < arguments; ++i) {
     std::string argument = kinds[i % std::size(kinds)];
-    for (size_t at; (at = argument.find("{}")) != std::string::npos;) argument.replace(at, 2, std::to_string(i));
+    for (size_t at; (at = argument.find("{}")) != std::string::npos;) {
+      argument.replace(at, 2, std::to_string(i));
+    }
     line += " " + argument;
   }
   return FromUtf8(line);
@@ -42,12 +44,15 @@ int SplitAndParse(TextView commandLine, CommandLineParser& parser) {
 void ParseCommandLine(benchmark::State& state, size_t arguments) {
   const Text commandLine = LongCommandLine(arguments);
   CommandLineParser check;
-  if (SplitAndParse(commandLine, check) != 0) state.SkipWithError("the command line is not accepted whole");
+  if (SplitAndParse(commandLine, check) != 0) {
+    state.SkipWithError("the command line is not accepted whole");
+  }
   for (auto _ : state) {
     CommandLineParser parser;
     benchmark::DoNotOptimize(SplitAndParse(commandLine, parser));
   }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(arguments));
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(arguments));
 }
 
 }  // namespace
@@ -55,7 +60,8 @@ void ParseCommandLine(benchmark::State& state, size_t arguments) {
 void RegisterCommandLineBenchmarks() {
   for (const size_t arguments : {1000, 10000}) {
     const std::string name = "cmdline/" + std::to_string(arguments) + "/ours";
-    benchmark::RegisterBenchmark(name.c_str(), ParseCommandLine, arguments)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark(name.c_str(), ParseCommandLine, arguments)
+        ->Unit(benchmark::kMicrosecond);
   }
 }
 

@@ -9,13 +9,13 @@
 namespace setup::bench {
 
 struct HeapUse {
-  size_t peakBytes = 0;     // highest live total above the level at Start
-  size_t allocations = 0;   // blocks taken
+  size_t peakBytes = 0;    // highest live total above the level at Start
+  size_t allocations = 0;  // blocks taken
 };
 
 class HeapMeter {
  public:
-  HeapMeter();    // starts counting from the current level
+  HeapMeter();  // starts counting from the current level
   ~HeapMeter();
   HeapMeter(const HeapMeter&) = delete;
   HeapMeter& operator=(const HeapMeter&) = delete;

@@ -23,7 +23,7 @@ class Sequence {
 };
 
 constexpr std::array<const char*, 16> kWords = {
-    "Product", "Version", "Location", "Feature", "Component", "Language", "Install", "Target",
+    "Product", "Version", "Location", "Feature", "Component", "Language", "Install",  "Target",
     "Folder",  "Message", "Option",   "Display", "Registry",  "Service",  "Shortcut", "Update"};
 
 class IniWriter {
@@ -90,7 +90,8 @@ void FillSection(IniWriter& writer, Sequence& random, const std::string& name, s
 void WriteIfDifferent(const std::filesystem::path& path, const std::string& bytes) {
   std::ifstream existing(path, std::ios::binary);
   if (existing) {
-    const std::string old((std::istreambuf_iterator<char>(existing)), std::istreambuf_iterator<char>());
+    const std::string old((std::istreambuf_iterator<char>(existing)),
+                          std::istreambuf_iterator<char>());
     if (old == bytes) return;
   }
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -122,9 +123,8 @@ GeneratedText TypicalSettings() {
   writer.Section("Systems");
   for (const char* system : {"WinXP", "Vista", "Win10"}) writer.Pair(system, "1", false);
   writer.Blank();
-  const std::array<std::array<const char*, 4>, 3> systems = {{{"WinXP", "5", "1", "2600"},
-                                                               {"Vista", "6", "0", "6000"},
-                                                               {"Win10", "10", "0", "10240"}}};
+  const std::array<std::array<const char*, 4>, 3> systems = {
+      {{"WinXP", "5", "1", "2600"}, {"Vista", "6", "0", "6000"}, {"Win10", "10", "0", "10240"}}};
   for (const auto& [name, major, minor, build] : systems) {
     writer.Section(name);
     writer.Pair("MajorVer", major, false);
@@ -154,8 +154,9 @@ GeneratedText ManySections(size_t minimumBytes, size_t keysPerSection) {
   Sequence random;
   for (size_t section = 0; writer.Size() < minimumBytes; ++section) {
     if (section % 4 == 0) writer.Comment("Group " + std::to_string(section / 4));
-    FillSection(writer, random, kWords[section % kWords.size()] + std::string("Section") +
-                                    std::to_string(section), keysPerSection);
+    FillSection(writer, random,
+                kWords[section % kWords.size()] + std::string("Section") + std::to_string(section),
+                keysPerSection);
   }
   return writer.Take();
 }
@@ -182,9 +183,11 @@ std::vector<CorpusFile> WriteCorpus(const std::string& folder) {
   std::vector<CorpusFile> files;
   for (const Spec& spec : specs) {
     GeneratedText text = spec.make();
-    const std::filesystem::path path = std::filesystem::absolute(folder) / (std::string(spec.label) + ".ini");
+    const std::filesystem::path path =
+        std::filesystem::absolute(folder) / (std::string(spec.label) + ".ini");
     WriteIfDifferent(path, text.bytes);
-    files.push_back({spec.label, path.string(), text.bytes.size(), std::move(text.sectionNames), text.keyCount});
+    files.push_back({spec.label, path.string(), text.bytes.size(), std::move(text.sectionNames),
+                     text.keyCount});
   }
   return files;
 }

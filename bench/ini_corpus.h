@@ -11,11 +11,11 @@
 namespace setup::bench {
 
 struct CorpusFile {
-  std::string label;                       // "2KB", "1MB", ...
-  std::string path;                        // where the file lies on the host
+  std::string label;  // "2KB", "1MB", ...
+  std::string path;   // where the file lies on the host
   size_t bytes = 0;
-  std::vector<std::string> sectionNames;   // in file order
-  size_t keyCount = 0;                     // over all sections
+  std::vector<std::string> sectionNames;  // in file order
+  size_t keyCount = 0;                    // over all sections
 };
 
 struct GeneratedText {

@@ -1,10 +1,10 @@
 #include "ini_loaders.h"
 
+#include <benchmark/benchmark.h>
 #include <ini.h>
 
-#include <benchmark/benchmark.h>
-#include <boost/property_tree/ini_parser.hpp>
 #include <algorithm>
+#include <boost/property_tree/ini_parser.hpp>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -90,9 +90,13 @@ LoadResult LoadOursOver(Platform& platform, const CorpusFile& file, Look look) {
       });
 }
 
-LoadResult LoadOurs(const CorpusFile& file, Look look) { return LoadOursOver(hostPlatform, file, look); }
+LoadResult LoadOurs(const CorpusFile& file, Look look) {
+  return LoadOursOver(hostPlatform, file, look);
+}
 
-LoadResult LoadOursBulkIo(const CorpusFile& file, Look look) { return LoadOursOver(bulkIoPlatform, file, look); }
+LoadResult LoadOursBulkIo(const CorpusFile& file, Look look) {
+  return LoadOursOver(bulkIoPlatform, file, look);
+}
 
 int StoreInihPair(void* user, const char* section, const char* name, const char* value) {
   auto& document = *static_cast<InihDocument*>(user);
@@ -198,7 +202,9 @@ std::unique_ptr<InihDocument> InihFromText(const std::string& text) {
 std::unique_ptr<CSimpleIniW> SimpleIniFromText(const std::string& text) {
   auto ini = std::make_unique<CSimpleIniW>();
   ini->SetUnicode(true);
-  if (ini->LoadData(text.data(), text.size()) < 0) throw std::runtime_error("SimpleIni cannot read the text");
+  if (ini->LoadData(text.data(), text.size()) < 0) {
+    throw std::runtime_error("SimpleIni cannot read the text");
+  }
   return ini;
 }
 
@@ -216,7 +222,8 @@ const std::vector<IniLoader>& IniLoaders() {
       {"SimpleIni", "CSimpleIniW (UTF-16 via ICU), LoadFile", LoadSimpleIni},
       {"PropertyTree", "boost::property_tree::read_ini into a ptree", LoadPropertyTree},
       {"inih-scan", "inih ini_parse with a handler that keeps nothing", LoadInihScanOnly},
-      {"ours-bulkio", "SettingsFile::Load over a host platform that reads and decodes in bulk", LoadOursBulkIo},
+      {"ours-bulkio", "SettingsFile::Load over a host platform that reads and decodes in bulk",
+       LoadOursBulkIo},
   };
   return loaders;
 }

@@ -24,12 +24,12 @@ struct DocumentShape {
 
 struct LoadResult {
   DocumentShape shape;
-  HeapUse heap;   // from before reading the file to the finished document
+  HeapUse heap;  // from before reading the file to the finished document
 };
 
 enum class Look {
-  kTimeOnly,       // build and drop the document, nothing else
-  kShapeAndHeap,   // also meter the heap and count what the document holds
+  kTimeOnly,      // build and drop the document, nothing else
+  kShapeAndHeap,  // also meter the heap and count what the document holds
 };
 
 struct IniLoader {

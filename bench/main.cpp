@@ -25,7 +25,8 @@ void Describe(const std::vector<CorpusFile>& files) {
       std::cout << "{\"file\": \"" << file.label << "\", \"bytes\": " << file.bytes
                 << ", \"expected_sections\": " << file.sectionNames.size()
                 << ", \"expected_keys\": " << file.keyCount << ", \"parser\": \"" << loader.name
-                << "\", \"sections\": " << result.shape.sections << ", \"keys\": " << result.shape.keys
+                << "\", \"sections\": " << result.shape.sections
+                << ", \"keys\": " << result.shape.keys
                 << ", \"peak_heap\": " << result.heap.peakBytes
                 << ", \"allocations\": " << result.heap.allocations << "}" << std::endl;
     }

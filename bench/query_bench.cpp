@@ -13,7 +13,8 @@ namespace {
 // Documents are built once per process and kept: Google Benchmark calls a benchmark several
 // times, and building a 50 MB document each time would dwarf the query measured.
 template <typename Document>
-const Document& Cached(const std::string& key, std::unique_ptr<Document> (*build)(const std::string&),
+const Document& Cached(const std::string& key,
+                       std::unique_ptr<Document> (*build)(const std::string&),
                        const std::string& text) {
   static std::map<std::string, std::unique_ptr<Document>> documents;
   auto& slot = documents[key];
@@ -34,13 +35,15 @@ std::string FileText(const CorpusFile& file) {
 }
 
 void Finish(benchmark::State& state, size_t itemsPerIteration) {
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(itemsPerIteration));
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(itemsPerIteration));
 }
 
 // As the program's callers enumerate: the key at each index, then the value of that key.
 void EnumerateOurs(benchmark::State& state, size_t keys) {
   const std::string cacheKey = std::to_string(keys);
-  const SettingsSection section = Cached(cacheKey, OursFromText, SectionText(keys)).GetSection(u"Big");
+  const SettingsSection section =
+      Cached(cacheKey, OursFromText, SectionText(keys)).GetSection(u"Big");
   if (section.GetKeyCount() != keys) state.SkipWithError("the section does not hold every key");
   for (auto _ : state) {
     for (size_t i = 0; i < section.GetKeyCount(); ++i) {
@@ -103,7 +106,9 @@ const CorpusFile& FileLabelled(const std::vector<CorpusFile>& files, const std::
 }
 
 // The section in the middle of the file: a long one in the 50 MB file.
-std::string MiddleSection(const CorpusFile& file) { return file.sectionNames[file.sectionNames.size() / 2]; }
+std::string MiddleSection(const CorpusFile& file) {
+  return file.sectionNames[file.sectionNames.size() / 2];
+}
 
 void GetSectionOurs(benchmark::State& state, const CorpusFile* file, const std::string& name) {
   const SettingsFile& settings = Cached(file->label, OursFromText, FileText(*file));
@@ -128,7 +133,8 @@ void GetSectionInih(benchmark::State& state, const CorpusFile* file, const std::
   Finish(state, keys);
 }
 
-void GetSectionPropertyTree(benchmark::State& state, const CorpusFile* file, const std::string& name) {
+void GetSectionPropertyTree(benchmark::State& state, const CorpusFile* file,
+                            const std::string& name) {
   const auto& tree = Cached(file->label, PropertyTreeFromText, FileText(*file));
   size_t keys = 0;
   for (auto _ : state) {
@@ -144,8 +150,10 @@ void GetSectionPropertyTree(benchmark::State& state, const CorpusFile* file, con
 void RegisterQueryBenchmarks(const std::vector<CorpusFile>& files) {
   for (const size_t keys : {10000, 100000}) {
     const std::string suffix = "enumerate/" + std::to_string(keys) + "/";
-    benchmark::RegisterBenchmark((suffix + "ours").c_str(), EnumerateOurs, keys)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark((suffix + "inih").c_str(), EnumerateInih, keys)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((suffix + "ours").c_str(), EnumerateOurs, keys)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((suffix + "inih").c_str(), EnumerateInih, keys)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark((suffix + "SimpleIni").c_str(), EnumerateSimpleIni, keys)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark((suffix + "PropertyTree").c_str(), EnumeratePropertyTree, keys)
@@ -160,7 +168,8 @@ void RegisterQueryBenchmarks(const std::vector<CorpusFile>& files) {
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark((prefix + "inih").c_str(), GetSectionInih, &file, section)
         ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark((prefix + "PropertyTree").c_str(), GetSectionPropertyTree, &file, section)
+    benchmark::RegisterBenchmark((prefix + "PropertyTree").c_str(), GetSectionPropertyTree, &file,
+                                 section)
         ->Unit(benchmark::kMicrosecond);
   }
 }

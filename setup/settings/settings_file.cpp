@@ -33,7 +33,9 @@ TextExtent MeasureText(const char16_t* text, size_t limit) {
   TextExtent extent;
   size_t length = 0;
   for (; length < limit && text[length] != u'\0'; ++length) {
-    if (text[length] == u'\r' && length + 1 < limit && text[length + 1] == u'\n') extent.hasCrLf = true;
+    if (text[length] == u'\r' && length + 1 < limit && text[length + 1] == u'\n') {
+      extent.hasCrLf = true;
+    }
   }
   extent.text = TextView(text, length);
   return extent;
@@ -68,7 +70,9 @@ bool SettingsFile::Load(const Text& path) {
   return true;
 }
 
-void SettingsFile::LoadText(TextView text) { AddSections(MeasureText(text.data(), text.size()), sections_); }
+void SettingsFile::LoadText(TextView text) {
+  AddSections(MeasureText(text.data(), text.size()), sections_);
+}
 
 SettingsSection SettingsFile::GetSection(TextView name) const {
   const auto found = sections_.find(name);

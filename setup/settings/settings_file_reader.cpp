@@ -27,7 +27,7 @@ Encoding DetectEncoding(std::string_view bytes) {
 }
 
 struct DeliveredBytes {
-  boost::shared_array<char> bytes;   // NUL after count
+  boost::shared_array<char> bytes;  // NUL after count
   size_t count = 0;
 };
 
@@ -36,7 +36,8 @@ struct DeliveredBytes {
 // the shared array then owns: a second buffer would hold the file twice while it is decoded.
 DeliveredBytes ReadAnsiStream(std::string file) {
   auto* owner = new std::string(std::move(file));
-  DeliveredBytes delivered{boost::shared_array<char>(owner->data(), [owner](char*) { delete owner; }), 0};
+  DeliveredBytes delivered{
+      boost::shared_array<char>(owner->data(), [owner](char*) { delete owner; }), 0};
   const std::string_view data = std::string_view(*owner).substr(0, owner->find(kCtrlZ));
   char* const out = owner->data();
   // Runs between CRs move whole: a byte-by-byte copy was the slowest step of reading a large file.

@@ -29,11 +29,15 @@ constexpr size_t kPrefixUnits = 2 * kUnitsPerWord;
 
 uint64_t PackUnits(TextView key, size_t first) {
   uint64_t packed = 0;
-  for (size_t i = first; i < first + kUnitsPerWord; ++i) packed = packed << 16 | (i < key.size() ? key[i] : 0);
+  for (size_t i = first; i < first + kUnitsPerWord; ++i) {
+    packed = packed << 16 | (i < key.size() ? key[i] : 0);
+  }
   return packed;
 }
 
-SortEntry EntryOf(const PairView& pair) { return {{PackUnits(pair.key, 0), PackUnits(pair.key, kUnitsPerWord)}, pair}; }
+SortEntry EntryOf(const PairView& pair) {
+  return {{PackUnits(pair.key, 0), PackUnits(pair.key, kUnitsPerWord)}, pair};
+}
 
 bool SamePrefix(const SortEntry& a, const SortEntry& b) {
   return a.keyPrefix[0] == b.keyPrefix[0] && a.keyPrefix[1] == b.keyPrefix[1];
@@ -112,7 +116,8 @@ PairView PairOfLine(TextView line, const LineMarks& marks) {
   constexpr size_t kNone = TextView::npos;
   const TextView trimmed = TrimmedView(line);
   if (!trimmed.empty() && (trimmed.front() == u'#' || trimmed.front() == u';')) return {};
-  const size_t semicolon = marks.lastHash == kNone ? marks.lastSemicolon : marks.semicolonBeforeLastHash;
+  const size_t semicolon =
+      marks.lastHash == kNone ? marks.lastSemicolon : marks.semicolonBeforeLastHash;
   const size_t contentEnd = semicolon != kNone ? semicolon : std::min(marks.lastHash, line.size());
   const TextView content = line.substr(0, contentEnd);
   if (marks.firstEquals >= contentEnd) return {TrimmedView(content), TextView()};
