@@ -7,6 +7,7 @@
 #include "setup/installer/install_launch.h"
 #include "setup/installer/package_info.h"
 #include "tools/setup-check/host_paths.h"
+#include "tools/setup-check/msi_text_out.h"
 #include "tools/setup-check/package_reader.h"
 
 namespace setup::check {
@@ -14,26 +15,8 @@ namespace {
 
 DryRun* current = nullptr;
 
-constexpr MsiResult kMoreData = 234;          // ERROR_MORE_DATA
 constexpr MsiResult kUnknownProduct = 1605;   // ERROR_UNKNOWN_PRODUCT
 constexpr MsiResult kUnknownProperty = 1608;  // ERROR_UNKNOWN_PROPERTY
-constexpr MsiResult kInvalidParameter = 87;   // ERROR_INVALID_PARAMETER
-
-Text TextOf(const NativeChar* text) { return text == nullptr ? Text() : Text(reinterpret_cast<const char16_t*>(text)); }
-
-// The Windows Installer's text-out rule: the text and a NUL when they fit, else as much as
-// fits and ERROR_MORE_DATA.
-MsiResult CopyOut(const Text& value, NativeChar* buffer, uint32_t* capacity) {
-  if (capacity == nullptr) return kInvalidParameter;
-  const uint32_t room = *capacity;
-  *capacity = static_cast<uint32_t>(value.size());
-  if (buffer == nullptr) return 0;
-  if (room == 0) return kMoreData;
-  const size_t copied = std::min<size_t>(value.size(), room - 1);
-  std::copy_n(value.begin(), copied, reinterpret_cast<char16_t*>(buffer));
-  buffer[copied] = 0;
-  return copied < value.size() ? kMoreData : 0;
-}
 
 MsiResult SETUP_WINAPI InstallProduct(const NativeChar* path, const NativeChar* commandLine) {
   DryRun& run = DryRun::Current();

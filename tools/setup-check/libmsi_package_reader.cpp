@@ -8,15 +8,14 @@
 
 #include "setup/installer/msi_library.h"
 #include "tools/setup-check/host_paths.h"
+#include "tools/setup-check/msi_text_out.h"
 #include "tools/setup-check/package_reader.h"
 
 namespace setup::check {
 namespace {
 
 constexpr MsiResult kInvalidHandle = 6;      // ERROR_INVALID_HANDLE
-constexpr MsiResult kMoreData = 234;         // ERROR_MORE_DATA
 constexpr MsiResult kNoMoreItems = 259;      // ERROR_NO_MORE_ITEMS
-constexpr MsiResult kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
 constexpr MsiResult kFunctionFailed = 1627;  // ERROR_FUNCTION_FAILED
 
 constexpr uint32_t kVtEmpty = 0;
@@ -35,10 +34,10 @@ MsiResult WindowsCodeOf(const GError* error) {
     case LIBMSI_RESULT_NOT_ENOUGH_MEMORY: return 8;
     case LIBMSI_RESULT_INVALID_DATA: return 13;
     case LIBMSI_RESULT_OUTOFMEMORY: return 14;
-    case LIBMSI_RESULT_INVALID_PARAMETER: return kInvalidParameter;
+    case LIBMSI_RESULT_INVALID_PARAMETER: return kMsiInvalidParameter;
     case LIBMSI_RESULT_OPEN_FAILED: return 110;
     case LIBMSI_RESULT_CALL_NOT_IMPLEMENTED: return 120;
-    case LIBMSI_RESULT_MORE_DATA: return kMoreData;
+    case LIBMSI_RESULT_MORE_DATA: return kMsiMoreData;
     case LIBMSI_RESULT_NOT_FOUND: return 1168;
     case LIBMSI_RESULT_CONTINUE: return 1246;
     case LIBMSI_RESULT_UNKNOWN_PROPERTY: return 1608;
@@ -99,22 +98,8 @@ HandleTable& Handles() {
   return table;
 }
 
-MsiResult CopyOut(const Text& value, NativeChar* buffer, uint32_t* capacity) {
-  if (capacity == nullptr) return kInvalidParameter;
-  const uint32_t room = *capacity;
-  *capacity = static_cast<uint32_t>(value.size());
-  if (buffer == nullptr) return 0;
-  if (room == 0) return kMoreData;
-  const size_t copied = std::min<size_t>(value.size(), room - 1);
-  std::copy_n(value.begin(), copied, reinterpret_cast<char16_t*>(buffer));
-  buffer[copied] = 0;
-  return copied < value.size() ? kMoreData : 0;
-}
-
-Text TextOf(const NativeChar* text) { return text == nullptr ? Text() : Text(reinterpret_cast<const char16_t*>(text)); }
-
 MsiResult OpenDatabase(const NativeChar* path, const NativeChar*, MsiHandle* database) {
-  if (database == nullptr) return kInvalidParameter;
+  if (database == nullptr) return kMsiInvalidParameter;
   const std::u8string hostPath = ResolveHostPath(TextOf(path)).u8string();
   CallError error;
   LibmsiDatabase* opened = libmsi_database_new(reinterpret_cast<const gchar*>(hostPath.c_str()),
