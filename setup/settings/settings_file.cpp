@@ -61,6 +61,25 @@ void SettingsFile::AddSections(boost::shared_array<char16_t> document, size_t le
     start = next;
   }
   KeepFirstOfEachName(held);
+  CompactIfMostlyUnused(held, length);
+}
+
+// A text mostly made of comments (or of sections dropped as repeats) would stay held whole for
+// the few texts the sections use: they then move into a text of just those, and the document
+// is released. Ordinary settings files use most of their text and keep it.
+void SettingsFile::CompactIfMostlyUnused(size_t held, size_t length) {
+  const auto newSections = sections_.begin() + static_cast<ptrdiff_t>(held);
+  size_t used = 0;
+  for (auto section = newSections; section != sections_.end(); ++section) {
+    used += section->UnitsInUse();
+  }
+  if (used >= length / 2) return;
+  boost::shared_array<char16_t> compact(new char16_t[used + 1]);
+  compact[used] = u'\0';
+  size_t at = 0;
+  for (auto section = newSections; section != sections_.end(); ++section) {
+    at = section->MoveTo(compact, used, at);
+  }
 }
 
 // Sorting once and dropping repeats keeps a file of many sections linear in its sections, where

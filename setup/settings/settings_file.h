@@ -29,6 +29,7 @@ class SettingsFile {
 
   // Adds the sections parsed at the end of sections_ to those before them: first of a name wins.
   void KeepFirstOfEachName(size_t held);
+  void CompactIfMostlyUnused(size_t held, size_t length);
 
   Platform* platform_;
   // Sorted by name, one section a name: a vector of sections is far smaller than a tree of them.

@@ -38,7 +38,16 @@ size_t DeliverAnsiStream(std::string& file) {
 // buffer's block is aligned for any type (and a short string's own buffer for a pointer), and
 // is only ever read as units once they are written.
 char16_t* UnitRoom(std::string& buffer, size_t units) {
-  buffer.resize(std::max(buffer.size(), 2 * (units + 1)));
+  const size_t bytes = 2 * (units + 1);
+  if (bytes > buffer.capacity()) {
+    // A growing string at least doubles its block; for a large file that could be more than a
+    // 32-bit process can find in one piece, so the block is taken at just the size needed.
+    std::string exact;
+    exact.reserve(bytes);
+    exact.assign(buffer);
+    buffer.swap(exact);
+  }
+  buffer.resize(std::max(buffer.size(), bytes));
   return reinterpret_cast<char16_t*>(buffer.data());
 }
 

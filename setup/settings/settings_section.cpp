@@ -184,31 +184,55 @@ void SettingsSection::ParseShared(boost::shared_array<const char16_t> document,
   const TextView body = chunk.substr(close);
   const size_t most = MostPairs(body);
   const char16_t* const base = text.data();
-  const auto collect = [&body, base](Pair* pairs) {
-    size_t count = 0;
+  const auto collect = [&body, base](auto add) {
     ForEachBodyPair(body, [&](const PairView& pair) {
       if (pair.key.empty()) return;
-      pairs[count++] = {PlaceIn(pair.key, base), PlaceOf(pair.key.size()), PlaceIn(pair.value, base),
-                        PlaceOf(pair.value.size())};
+      add(Pair{PlaceIn(pair.key, base), PlaceOf(pair.key.size()), PlaceIn(pair.value, base),
+               PlaceOf(pair.value.size())});
     });
-    return count;
   };
   if (most <= kSmallSection) {
     // A small section gathers its pairs on the stack and then takes one block of just their size.
     Pair gathered[kSmallSection];
-    size_t count = collect(gathered);
+    size_t count = 0;
+    collect([&](const Pair& pair) { gathered[count++] = pair; });
     SortByKey(gathered, count);
     count = KeepLastOfEachKey(gathered, count);
     pairs_.assign(gathered, gathered + count);
     return;
   }
-  pairs_.resize(most);
-  size_t count = collect(pairs_.data());
+  // Grown as pairs come rather than sized by the lines: a section of comment lines takes no room.
+  collect([this](const Pair& pair) { pairs_.push_back(pair); });
+  size_t count = pairs_.size();
   SortLargeByKey(pairs_.data(), count);
   count = KeepLastOfEachKey(pairs_.data(), count);
   pairs_.resize(count);
   // Blank and comment lines took room too; a section mostly made of them gives it back.
   if (pairs_.capacity() - count > count / 4) pairs_.shrink_to_fit();
+}
+
+size_t SettingsSection::UnitsInUse() const {
+  size_t units = nameLength_;
+  for (const Pair& pair : pairs_) units += pair.keyLength + pair.valueLength;
+  return units;
+}
+
+size_t SettingsSection::MoveTo(const boost::shared_array<char16_t>& document,
+                               size_t documentLength, size_t at) {
+  const auto copy = [&](uint32_t& place, uint32_t length) {
+    const TextView text = Slice(place, length);
+    std::copy(text.begin(), text.end(), document.get() + at);
+    place = PlaceOf(at);
+    at += length;
+  };
+  copy(nameAt_, nameLength_);
+  for (Pair& pair : pairs_) {
+    copy(pair.keyAt, pair.keyLength);
+    copy(pair.valueAt, pair.valueLength);
+  }
+  document_ = document;
+  documentLength_ = PlaceOf(documentLength);
+  return at;
 }
 
 void SettingsSection::SetName(size_t at, size_t length) {

@@ -55,6 +55,10 @@ class SettingsSection {
   // Places below documentLength_ lie in the shared document, those above in ownText_.
   TextView Slice(uint32_t at, uint32_t length) const;
   void SetName(size_t at, size_t length);
+  // How many units of the document the section refers to; then the same texts copied into
+  // another document from `at` on, which the section shares from then on. Returns the end.
+  size_t UnitsInUse() const;
+  size_t MoveTo(const boost::shared_array<char16_t>& document, size_t documentLength, size_t at);
   TextView NameView() const { return Slice(nameAt_, nameLength_); }
   uint32_t Own(TextView text);
   bool PairLess(const Pair& a, const Pair& b) const;
