@@ -1,5 +1,6 @@
 #include "setup/settings/settings_file.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "setup/settings/line_ends.h"
@@ -7,8 +8,6 @@
 
 namespace setup {
 namespace {
-
-using Sections = std::map<Text, SettingsSection, std::less<>>;
 
 // Null when the file cannot be opened or yields nothing; the reason is not kept, since the
 // caller decides on its own what to tell the user.
@@ -41,42 +40,102 @@ TextExtent MeasureText(const char16_t* text, size_t limit) {
   return extent;
 }
 
-void AddSections(const TextExtent& extent, Sections& sections) {
-  // A text from the reader has had its CR LF pairs collapsed once already, so this second
-  // pass rarely finds one; the whole text is copied only when it does.
-  const Text collapsed = extent.hasCrLf ? CollapseCrLf(extent.text) : Text();
-  const TextView view = extent.hasCrLf ? TextView(collapsed) : extent.text;
+}  // namespace
+
+// The sections share the document's text; the rare text that still holds a CR LF pair has them
+// collapsed in its own buffer rather than in a copy.
+void SettingsFile::AddSections(boost::shared_array<char16_t> document, size_t length,
+                               bool hasCrLf) {
+  if (hasCrLf) length = CollapseCrLfInPlace(document.get(), length);
+  const TextView view(document.get(), length);
+  const size_t held = sections_.size();
+  // Every "[" opens a section: counting them first gives the sections one block.
+  sections_.reserve(held + std::count(view.begin(), view.end(), u'['));
   size_t start = view.find(u'[');
   while (start != TextView::npos) {
     const size_t next = view.find(u'[', start + 1);
     // The character just before the next "[" (normally the line end ahead of its header)
     // belongs to neither section.
-    const size_t length = next == TextView::npos ? TextView::npos : next - 1 - start;
-    SettingsSection section;
-    section.Parse(view.substr(start, length));
-    Text name = section.GetName();
-    sections.try_emplace(std::move(name), std::move(section));
+    const size_t chunkLength = next == TextView::npos ? length - start : next - 1 - start;
+    sections_.emplace_back().ParseShared(document, length, start, chunkLength);
     start = next;
+  }
+  KeepFirstOfEachName(held);
+  CompactIfMostlyUnused(held, length);
+}
+
+// A text mostly made of comments (or of sections dropped as repeats) would stay held whole for
+// the few texts the sections use: they then move into a text of just those, and the document
+// is released. Ordinary settings files use most of their text and keep it.
+void SettingsFile::CompactIfMostlyUnused(size_t held, size_t length) {
+  const auto newSections = sections_.begin() + static_cast<ptrdiff_t>(held);
+  size_t used = 0;
+  for (auto section = newSections; section != sections_.end(); ++section) {
+    used += section->UnitsInUse();
+  }
+  if (used >= length / 2) return;
+  boost::shared_array<char16_t> compact(new char16_t[used + 1]);
+  compact[used] = u'\0';
+  size_t at = 0;
+  for (auto section = newSections; section != sections_.end(); ++section) {
+    at = section->MoveTo(compact, used, at);
   }
 }
 
-}  // namespace
+// Sorting once and dropping repeats keeps a file of many sections linear in its sections, where
+// a search and insertion per section would not be.
+void SettingsFile::KeepFirstOfEachName(size_t held) {
+  const auto newStart = sections_.begin() + static_cast<ptrdiff_t>(held);
+  // Within one document, names at equal text sort by where they stand: the first one first.
+  std::sort(newStart, sections_.end(), [](const SettingsSection& a, const SettingsSection& b) {
+    const int order = a.NameView().compare(b.NameView());
+    return order != 0 ? order < 0 : a.nameAt_ < b.nameAt_;
+  });
+  const auto sameName = [](const SettingsSection& a, const SettingsSection& b) {
+    return a.NameView() == b.NameView();
+  };
+  auto kept = std::unique(newStart, sections_.end(), sameName);
+  const auto nameLess = [](const SettingsSection& section, TextView name) {
+    return section.NameView() < name;
+  };
+  if (held > 0) {
+    kept = std::remove_if(newStart, kept, [this, held, nameLess](const SettingsSection& section) {
+      const auto heldEnd = sections_.begin() + static_cast<ptrdiff_t>(held);
+      const auto found = std::lower_bound(sections_.begin(), heldEnd, section.NameView(), nameLess);
+      return found != heldEnd && found->NameView() == section.NameView();
+    });
+  }
+  sections_.erase(kept, sections_.end());
+  if (held > 0) std::sort(sections_.begin(), sections_.end(), [](const auto& a, const auto& b) {
+    return a.NameView() < b.NameView();
+  });
+  // Brackets inside values made room for sections that never came.
+  if (sections_.capacity() - sections_.size() > sections_.size() / 4) sections_.shrink_to_fit();
+}
 
 bool SettingsFile::Load(const Text& path) {
   const boost::shared_array<char16_t> text = ReadSettingsText(path, *platform_);
   if (!text) return false;
   // The reader's text always ends with a NUL unit.
-  AddSections(MeasureText(text.get(), std::numeric_limits<size_t>::max()), sections_);
+  const TextExtent extent = MeasureText(text.get(), std::numeric_limits<size_t>::max());
+  AddSections(text, extent.text.size(), extent.hasCrLf);
   return true;
 }
 
 void SettingsFile::LoadText(TextView text) {
-  AddSections(MeasureText(text.data(), text.size()), sections_);
+  const TextExtent extent = MeasureText(text.data(), text.size());
+  // The caller keeps its text; the sections need one of their own.
+  boost::shared_array<char16_t> copy(new char16_t[extent.text.size() + 1]);
+  std::copy(extent.text.begin(), extent.text.end(), copy.get());
+  copy[extent.text.size()] = u'\0';
+  AddSections(copy, extent.text.size(), extent.hasCrLf);
 }
 
 SettingsSection SettingsFile::GetSection(TextView name) const {
-  const auto found = sections_.find(name);
-  return found == sections_.end() ? SettingsSection() : found->second;
+  const auto found = std::lower_bound(
+      sections_.begin(), sections_.end(), name,
+      [](const SettingsSection& section, TextView sought) { return section.NameView() < sought; });
+  return found != sections_.end() && found->NameView() == name ? *found : SettingsSection();
 }
 
 }  // namespace setup

@@ -1,7 +1,7 @@
 #pragma once
 // The parsed settings document: sections by name, first section of a name wins.
 
-#include <map>
+#include <vector>
 
 #include "setup/base/text.h"
 #include "setup/platform/platform.h"
@@ -24,8 +24,16 @@ class SettingsFile {
   size_t GetSectionCount() const { return sections_.size(); }
 
  private:
+  // Cuts the document's first length units into sections that share it.
+  void AddSections(boost::shared_array<char16_t> document, size_t length, bool hasCrLf);
+
+  // Adds the sections parsed at the end of sections_ to those before them: first of a name wins.
+  void KeepFirstOfEachName(size_t held);
+  void CompactIfMostlyUnused(size_t held, size_t length);
+
   Platform* platform_;
-  std::map<Text, SettingsSection, std::less<>> sections_;
+  // Sorted by name, one section a name: a vector of sections is far smaller than a tree of them.
+  std::vector<SettingsSection> sections_;
 };
 
 }  // namespace setup

@@ -1,6 +1,7 @@
 #include "setup/settings/settings_file_reader.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "setup/base/path.h"
 #include "setup/settings/line_ends.h"
@@ -26,65 +27,85 @@ Encoding DetectEncoding(std::string_view bytes) {
   return Encoding::kAnsi;
 }
 
-struct DeliveredBytes {
-  boost::shared_array<char> bytes;  // NUL after count
-  size_t count = 0;
-};
-
-// What an ANSI text stream delivers: CR LF as LF, and nothing from a Ctrl+Z on. The delivered
-// bytes never outgrow the file's, so they are made in place in the file's own buffer, which
-// the shared array then owns: a second buffer would hold the file twice while it is decoded.
-DeliveredBytes ReadAnsiStream(std::string file) {
-  auto* owner = new std::string(std::move(file));
-  DeliveredBytes delivered{
-      boost::shared_array<char>(owner->data(), [owner](char*) { delete owner; }), 0};
-  const std::string_view data = std::string_view(*owner).substr(0, owner->find(kCtrlZ));
-  char* const out = owner->data();
-  // Runs between CRs move whole: a byte-by-byte copy was the slowest step of reading a large file.
-  for (size_t from = 0; from < data.size();) {
-    const size_t cr = std::min(data.find('\r', from), data.size());
-    std::copy(data.begin() + from, data.begin() + cr, out + delivered.count);
-    delivered.count += cr - from;
-    if (cr == data.size()) break;
-    const bool beforeLineFeed = cr + 1 < data.size() && data[cr + 1] == '\n';
-    if (!beforeLineFeed) out[delivered.count++] = '\r';
-    from = cr + 1;
-  }
-  owner->resize(delivered.count);
-  return delivered;
+// What an ANSI text stream delivers: CR LF as LF, and nothing from a Ctrl+Z on, made in the
+// file's own buffer (it never grows); returns how many bytes it delivers.
+size_t DeliverAnsiStream(std::string& file) {
+  const size_t cut = std::min(file.find(kCtrlZ), file.size());
+  return CollapseCrLfInPlace(file.data(), cut);
 }
 
-// The file's UTF-16LE units, mark included; a lone trailing byte is not a unit.
-Text Utf16LeUnits(std::string_view bytes) {
-  Text units(bytes.size() / 2, u'\0');
-  for (size_t i = 0; i < units.size(); ++i) {
-    units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                     static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+// The buffer's bytes as room for units: at least `units` units and the NUL after them. The
+// buffer's block is aligned for any type (and a short string's own buffer for a pointer), and
+// is only ever read as units once they are written.
+char16_t* UnitRoom(std::string& buffer, size_t units) {
+  const size_t bytes = 2 * (units + 1);
+  if (bytes > buffer.capacity()) {
+    // A growing string at least doubles its block; for a large file that could be more than a
+    // 32-bit process can find in one piece, so the block is taken at just the size needed.
+    std::string exact;
+    exact.reserve(bytes);
+    exact.assign(buffer);
+    buffer.swap(exact);
   }
-  return units;
+  buffer.resize(std::max(buffer.size(), bytes));
+  return reinterpret_cast<char16_t*>(buffer.data());
+}
+
+// Decoding in pieces needs each piece to end where no character can continue: after a line feed
+// (no multi-byte encoding uses its byte inside a character), or at the end. A piece is at most
+// about a quarter of the file (and of 64 KiB), so that its decoded copy costs little beside
+// the text.
+size_t PieceStart(std::string_view bytes, size_t end) {
+  const size_t most = std::clamp<size_t>(bytes.size() / 4, 256, 65536);
+  if (end <= most) return 0;
+  const std::string_view before = bytes.substr(0, end - 1);
+  size_t lineFeed = before.find('\n', end - most);
+  if (lineFeed == std::string_view::npos) lineFeed = before.rfind('\n');
+  return lineFeed == std::string_view::npos ? 0 : lineFeed + 1;
+}
+
+// Decodes bytes [begin, end) of the buffer into units in the same buffer, placed from `lead`;
+// returns the units' end. The pieces are decoded from the last one back and their units stacked
+// down from unit `end`: a piece's units never outnumber its bytes, so they land on bytes
+// already decoded, never on the bytes still to come. A decoder giving more units than bytes
+// has the excess of that piece dropped, as the whole text's excess once was.
+template <typename Decode>
+size_t DecodeInPlace(std::string& buffer, size_t begin, size_t end, size_t lead, Decode decode) {
+  char16_t* const units = UnitRoom(buffer, end);
+  const std::string_view bytes(buffer.data(), end);
+  size_t first = end;  // the lowest unit written so far
+  for (size_t pieceEnd = end; pieceEnd > begin;) {
+    const size_t pieceStart = std::max(begin, PieceStart(bytes, pieceEnd));
+    const Text piece = decode(bytes.substr(pieceStart, pieceEnd - pieceStart));
+    const size_t count = std::min(piece.size(), pieceEnd - pieceStart);
+    first -= count;
+    std::copy(piece.begin(), piece.begin() + count, units + first);
+    pieceEnd = pieceStart;
+  }
+  if (first != lead) std::copy(units + first, units + end, units + lead);
+  return lead + (end - first);
+}
+
+// The file's UTF-16LE units, mark included, in the file's own buffer; a lone trailing byte is
+// not a unit. Returns how many units there are.
+size_t Utf16LeUnitsInPlace(std::string& buffer) {
+  const size_t count = buffer.size() / 2;
+  char16_t* const units = UnitRoom(buffer, count);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
+  for (size_t i = 0; i < count; ++i) {
+    units[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+  }
+  return count;
 }
 
 // Hands the decoded text out as the shared, NUL-terminated array without copying it: the array
-// points into the text (which always ends in a NUL unit) and its deleter frees the text. A copy
-// would double the memory of reading a large file for a moment.
-boost::shared_array<char16_t> ShareText(Text text) {
-  auto* owner = new Text(std::move(text));
-  return boost::shared_array<char16_t>(owner->data(), [owner](char16_t*) { delete owner; });
-}
-
-// A decoding that produces nothing leaves an empty text, not a missing one.
-boost::shared_array<char16_t> DecodeAnsiText(Platform& platform, std::string_view bytes) {
-  Text decoded = platform.DecodeAnsi(bytes);
-  // The decoder's room is one unit per byte; anything beyond it is not taken.
-  if (decoded.size() > bytes.size()) decoded.resize(bytes.size());
-  return ShareText(std::move(decoded));
-}
-
-// A Unicode text stream converts UTF-8 itself and hands over UTF-16, its mark as U+FEFF.
-Text ConvertUtf8Stream(Platform& platform, std::string_view file) {
-  Text converted(1, u'\uFEFF');
-  converted += platform.DecodeUtf8(file.substr(kUtf8Mark.size()));
-  return CollapseCrLf(converted);
+// points into the buffer and its deleter frees the buffer. A copy would double the memory of
+// reading a large file for a moment.
+boost::shared_array<char16_t> ShareUnits(std::unique_ptr<std::string> buffer, size_t count) {
+  char16_t* const units = UnitRoom(*buffer, count);
+  units[count] = u'\0';
+  std::string* const owner = buffer.release();
+  return boost::shared_array<char16_t>(units, [owner](char16_t*) { delete owner; });
 }
 
 }  // namespace
@@ -110,23 +131,33 @@ SettingsFileReader::SettingsFileReader(const Text& path, Platform& platform)
   content_ = std::move(file.bytes);
 }
 
+// Each encoding is decoded in the file's own buffer, which then holds the text: the file's
+// bytes and its text are never held side by side.
 void SettingsFileReader::ReadAll() {
   if (content_.empty()) return;
-  switch (DetectEncoding(content_)) {
-    case Encoding::kAnsi: {
-      const DeliveredBytes delivered = ReadAnsiStream(std::move(content_));
-      content_.clear();
-      bytes_ = delivered.bytes;
-      text_ = DecodeAnsiText(platform_, std::string_view(bytes_.get(), delivered.count));
+  auto buffer = std::make_unique<std::string>(std::move(content_));
+  content_.clear();
+  size_t units = 0;
+  switch (DetectEncoding(*buffer)) {
+    case Encoding::kAnsi:
+      units = DecodeInPlace(*buffer, 0, DeliverAnsiStream(*buffer), 0,
+                            [this](std::string_view bytes) { return platform_.DecodeAnsi(bytes); });
+      break;
+    case Encoding::kUtf8: {
+      // A Unicode text stream converts UTF-8 itself and hands over UTF-16, its mark as U+FEFF.
+      units = DecodeInPlace(*buffer, kUtf8Mark.size(), buffer->size(), 1,
+                            [this](std::string_view bytes) { return platform_.DecodeUtf8(bytes); });
+      char16_t* const text = UnitRoom(*buffer, units);
+      text[0] = u'\uFEFF';
+      units = CollapseCrLfInPlace(text, units);
       break;
     }
-    case Encoding::kUtf8:
-      text_ = ShareText(ConvertUtf8Stream(platform_, content_));
-      break;
     case Encoding::kUtf16:
-      text_ = ShareText(CollapseCrLf(Utf16LeUnits(content_)));
+      units = Utf16LeUnitsInPlace(*buffer);
+      units = CollapseCrLfInPlace(UnitRoom(*buffer, units), units);
       break;
   }
+  text_ = ShareUnits(std::move(buffer), units);
 }
 
 }  // namespace setup

@@ -38,7 +38,6 @@ class SettingsFileReader {
   Platform& platform_;
   Text path_;
   std::string content_;   // the file as opened: its bytes, read once
-  boost::shared_array<char> bytes_;
   boost::shared_array<char16_t> text_;
 };
 

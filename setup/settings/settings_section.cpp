@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
 
 #include "setup/base/chars.h"
 
 namespace setup {
 namespace {
-
-using Pair = std::pair<Text, Text>;
 
 // A body line's key and value as slices of the section's text, so that a line costs no copy
 // until its pair is known to be kept.
@@ -17,46 +16,25 @@ struct PairView {
   TextView value;
 };
 
-// A line's pair with the first units of its key packed into two numbers, most significant first,
-// so that most comparisons of the sort decide without reaching into the text.
-struct SortEntry {
-  uint64_t keyPrefix[2];
-  PairView pair;
-};
+constexpr size_t kPrefixUnits = 4;
 
-constexpr size_t kUnitsPerWord = 4;
-constexpr size_t kPrefixUnits = 2 * kUnitsPerWord;
-
-uint64_t PackUnits(TextView key, size_t first) {
+// The key's first units, most significant first, padded with zeros. Where two packed prefixes
+// differ, they order the keys as ordinal order does (a padding zero only ever meets a unit above
+// it, from the longer key, which ordinal order puts last).
+uint64_t PackPrefix(TextView key) {
   uint64_t packed = 0;
-  for (size_t i = first; i < first + kUnitsPerWord; ++i) {
-    packed = packed << 16 | (i < key.size() ? key[i] : 0);
-  }
+  for (size_t i = 0; i < kPrefixUnits; ++i) packed = packed << 16 | (i < key.size() ? key[i] : 0);
   return packed;
 }
 
-SortEntry EntryOf(const PairView& pair) {
-  return {{PackUnits(pair.key, 0), PackUnits(pair.key, kUnitsPerWord)}, pair};
+// Ordinal order of two keys with their packed prefixes; only keys that agree on the prefix are
+// read. Past the prefix only when both keys fill it: a short key may end in NUL units that the
+// padding cannot tell apart from its end.
+int CompareKeys(uint64_t aPrefix, TextView a, uint64_t bPrefix, TextView b) {
+  if (aPrefix != bPrefix) return aPrefix < bPrefix ? -1 : 1;
+  if (a.size() < kPrefixUnits || b.size() < kPrefixUnits) return a.compare(b);
+  return a.substr(kPrefixUnits).compare(b.substr(kPrefixUnits));
 }
-
-bool SamePrefix(const SortEntry& a, const SortEntry& b) {
-  return a.keyPrefix[0] == b.keyPrefix[0] && a.keyPrefix[1] == b.keyPrefix[1];
-}
-
-// Ordinal key order; equal keys in line order (the slices lie in line order within one text),
-// so that the last line of a key sorts last without the cost of a stable sort. Keys never hold
-// a NUL unit (the text ends at the first one), so the zero padding of a short prefix sorts it
-// first, as ordinal order puts a prefix first.
-bool EntryLess(const SortEntry& a, const SortEntry& b) {
-  if (a.keyPrefix[0] != b.keyPrefix[0]) return a.keyPrefix[0] < b.keyPrefix[0];
-  if (a.keyPrefix[1] != b.keyPrefix[1]) return a.keyPrefix[1] < b.keyPrefix[1];
-  const TextView aRest = a.pair.key.substr(std::min(kPrefixUnits, a.pair.key.size()));
-  const TextView bRest = b.pair.key.substr(std::min(kPrefixUnits, b.pair.key.size()));
-  const int order = aRest.compare(bRest);
-  return order != 0 ? order < 0 : a.pair.key.data() < b.pair.key.data();
-}
-
-bool KeyLess(const Pair& pair, TextView key) { return OrdinalLess(pair.first, key); }
 
 // No white space lies above the blank, so most characters are told apart without the call.
 bool IsSpaceUnit(char16_t c) { return c <= u' ' && IsSpace(c); }
@@ -138,26 +116,60 @@ void ForEachBodyPair(TextView body, Visit visit) {
   }
 }
 
-// Keeps one pair per key, the last one given for it, in key order. The slices are sorted rather
-// than the texts, and each kept pair is copied once, straight into its place: an ordered
-// insertion per line would make a large section quadratic.
-std::vector<Pair> SortedLastWins(std::vector<SortEntry>& entries) {
-  std::sort(entries.begin(), entries.end(), EntryLess);
-  // Repeated keys are rare, so room for every line costs little and saves a counting pass.
-  std::vector<Pair> pairs;
-  pairs.reserve(entries.size());
-  for (size_t i = 0; i < entries.size(); ++i) {
-    const bool lastOfItsKey = i + 1 == entries.size() || !SamePrefix(entries[i + 1], entries[i]) ||
-                              entries[i + 1].pair.key != entries[i].pair.key;
-    if (lastOfItsKey) pairs.emplace_back(Text(entries[i].pair.key), Text(entries[i].pair.value));
-  }
-  return pairs;
+// Places in a section's texts are 32-bit, which keeps a pair at 24 bytes; a longer text is
+// refused as memory the program cannot have.
+constexpr size_t kMostPlaces = UINT32_MAX;
+constexpr size_t kSmallSection = 256;
+
+uint32_t PlaceOf(size_t place) {
+  if (place > kMostPlaces) throw std::bad_alloc();
+  return static_cast<uint32_t>(place);
 }
+
+// An empty slice may point nowhere; any place serves it.
+uint32_t PlaceIn(TextView slice, const char16_t* base) {
+  return slice.empty() ? 0 : PlaceOf(slice.data() - base);
+}
+
+// Every line of the body may hold a pair; counting them first lets the pairs take one block of
+// the right size instead of growing through copies of ever larger ones.
+size_t MostPairs(TextView body) { return std::count(body.begin(), body.end(), u'\n') + 1; }
 
 }  // namespace
 
+SettingsSection::SettingsSection(Text name) {
+  nameAt_ = Own(name);
+  nameLength_ = static_cast<uint32_t>(name.size());
+}
+
+TextView SettingsSection::Slice(uint32_t at, uint32_t length) const {
+  if (at < documentLength_) return TextView(document_.get() + at, length);
+  return ownText_.View().substr(at - documentLength_, length);
+}
+
+TextView SettingsSection::KeyOf(const Pair& pair) const {
+  return Slice(pair.keyAt, pair.keyLength);
+}
+
+TextView SettingsSection::ValueOf(const Pair& pair) const {
+  return Slice(pair.valueAt, pair.valueLength);
+}
+
 void SettingsSection::Parse(TextView chunk) {
+  boost::shared_array<char16_t> copy(new char16_t[chunk.size() + 1]);
+  std::copy(chunk.begin(), chunk.end(), copy.get());
+  copy[chunk.size()] = u'\0';
+  ParseShared(copy, chunk.size(), 0, chunk.size());
+}
+
+void SettingsSection::ParseShared(boost::shared_array<const char16_t> document,
+                                  size_t documentLength, size_t start, size_t length) {
   pairs_.clear();
+  ownText_ = OwnText();
+  const TextView text(document.get(), documentLength);
+  documentLength_ = PlaceOf(documentLength);
+  document_ = std::move(document);
+  const TextView chunk = text.substr(start, length);
   const size_t open = chunk.find(u'[');
   const size_t nameStart = open == TextView::npos ? chunk.size() : open + 1;
   const size_t close = chunk.find(u']', nameStart);
@@ -165,35 +177,166 @@ void SettingsSection::Parse(TextView chunk) {
     // A header that is never closed within its chunk ("[A" at the end of the text, or a "]"
     // lost as the character before the next "["): the section is named by everything after
     // the "[" and holds no keys, since there is no header line end to find a body after.
-    name_ = Text(chunk.substr(nameStart));
+    SetName(start + nameStart, chunk.size() - nameStart);
     return;
   }
-  name_ = Text(chunk.substr(nameStart, close - nameStart));
-  std::vector<SortEntry> entries;
-  // Room for a typical section at once, rather than growing through several small blocks.
-  entries.reserve(16);
-  ForEachBodyPair(chunk.substr(close), [&entries](const PairView& pair) {
-    if (!pair.key.empty()) entries.push_back(EntryOf(pair));
+  SetName(start + nameStart, close - nameStart);
+  const TextView body = chunk.substr(close);
+  const size_t most = MostPairs(body);
+  const char16_t* const base = text.data();
+  const auto collect = [&body, base](auto add) {
+    ForEachBodyPair(body, [&](const PairView& pair) {
+      if (pair.key.empty()) return;
+      add(Pair{PlaceIn(pair.key, base), PlaceOf(pair.key.size()), PlaceIn(pair.value, base),
+               PlaceOf(pair.value.size())});
+    });
+  };
+  if (most <= kSmallSection) {
+    // A small section gathers its pairs on the stack and then takes one block of just their size.
+    Pair gathered[kSmallSection];
+    size_t count = 0;
+    collect([&](const Pair& pair) { gathered[count++] = pair; });
+    SortByKey(gathered, count);
+    count = KeepLastOfEachKey(gathered, count);
+    pairs_.assign(gathered, gathered + count);
+    return;
+  }
+  // Grown as pairs come rather than sized by the lines: a section of comment lines takes no room.
+  collect([this](const Pair& pair) { pairs_.push_back(pair); });
+  size_t count = pairs_.size();
+  SortLargeByKey(pairs_.data(), count);
+  count = KeepLastOfEachKey(pairs_.data(), count);
+  pairs_.resize(count);
+  // Blank and comment lines took room too; a section mostly made of them gives it back.
+  if (pairs_.capacity() - count > count / 4) pairs_.shrink_to_fit();
+}
+
+size_t SettingsSection::UnitsInUse() const {
+  size_t units = nameLength_;
+  for (const Pair& pair : pairs_) units += pair.keyLength + pair.valueLength;
+  return units;
+}
+
+size_t SettingsSection::MoveTo(const boost::shared_array<char16_t>& document,
+                               size_t documentLength, size_t at) {
+  const auto copy = [&](uint32_t& place, uint32_t length) {
+    const TextView text = Slice(place, length);
+    std::copy(text.begin(), text.end(), document.get() + at);
+    place = PlaceOf(at);
+    at += length;
+  };
+  copy(nameAt_, nameLength_);
+  for (Pair& pair : pairs_) {
+    copy(pair.keyAt, pair.keyLength);
+    copy(pair.valueAt, pair.valueLength);
+  }
+  document_ = document;
+  documentLength_ = PlaceOf(documentLength);
+  return at;
+}
+
+void SettingsSection::SetName(size_t at, size_t length) {
+  nameAt_ = PlaceOf(at);
+  nameLength_ = PlaceOf(length);
+}
+
+// Ordinal key order; equal keys in line order (their places rise line by line), so that the
+// last line of a key sorts last without the cost of a stable sort.
+bool SettingsSection::PairLess(const Pair& a, const Pair& b) const {
+  const int order = KeyOf(a).compare(KeyOf(b));
+  return order != 0 ? order < 0 : a.keyAt < b.keyAt;
+}
+
+void SettingsSection::SortByKey(Pair* pairs, size_t count) const {
+  std::sort(pairs, pairs + count, [this](const Pair& a, const Pair& b) { return PairLess(a, b); });
+}
+
+// A large section's keys lie all over a large text: the sort orders small entries that carry
+// each key's first units, so that most comparisons decide without reaching into the text, and
+// then moves the pairs into that order in place, cycle by cycle.
+void SettingsSection::SortLargeByKey(Pair* pairs, size_t count) const {
+  struct Entry {
+    uint64_t keyPrefix;
+    uint32_t index;
+  };
+  std::vector<Entry> order(count);
+  for (size_t i = 0; i < count; ++i) {
+    order[i] = {PackPrefix(KeyOf(pairs[i])), static_cast<uint32_t>(i)};
+  }
+  std::sort(order.begin(), order.end(), [this, pairs](const Entry& a, const Entry& b) {
+    const Pair& pa = pairs[a.index];
+    const Pair& pb = pairs[b.index];
+    const int byKey = CompareKeys(a.keyPrefix, KeyOf(pa), b.keyPrefix, KeyOf(pb));
+    return byKey != 0 ? byKey < 0 : pa.keyAt < pb.keyAt;
   });
-  pairs_ = SortedLastWins(entries);
+  // Position i takes the pair at order[i].index; a placed position points at itself.
+  for (size_t start = 0; start < count; ++start) {
+    if (order[start].index == start) continue;
+    const Pair first = pairs[start];
+    size_t at = start;
+    while (order[at].index != start) {
+      const size_t from = order[at].index;
+      pairs[at] = pairs[from];
+      order[at].index = static_cast<uint32_t>(at);
+      at = from;
+    }
+    pairs[at] = first;
+    order[at].index = static_cast<uint32_t>(at);
+  }
+}
+
+// Keeps one pair per key, the last one given for it (the last of its run), moved down in place:
+// an ordered insertion per line would make a large section quadratic.
+size_t SettingsSection::KeepLastOfEachKey(Pair* pairs, size_t count) const {
+  size_t kept = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const bool lastOfItsKey = i + 1 == count || KeyOf(pairs[i + 1]) != KeyOf(pairs[i]);
+    if (lastOfItsKey) pairs[kept++] = pairs[i];
+  }
+  return kept;
+}
+
+std::vector<SettingsSection::Pair>::const_iterator SettingsSection::FindKey(TextView key) const {
+  const auto found = std::lower_bound(
+      pairs_.begin(), pairs_.end(), key,
+      [this](const Pair& pair, TextView sought) { return KeyOf(pair) < sought; });
+  return found != pairs_.end() && KeyOf(*found) == key
+             ? found
+             : pairs_.end();
 }
 
 Text SettingsSection::GetValue(TextView key) const {
-  const auto found = std::lower_bound(pairs_.begin(), pairs_.end(), key, KeyLess);
-  return found != pairs_.end() && found->first == key ? found->second : Text();
+  const auto found = FindKey(key);
+  return found != pairs_.end() ? Text(ValueOf(*found)) : Text();
 }
 
 Text SettingsSection::GetKeyAt(size_t index) const {
-  return index < pairs_.size() ? pairs_[index].first : Text();
+  return index < pairs_.size() ? Text(KeyOf(pairs_[index])) : Text();
 }
 
+uint32_t SettingsSection::Own(TextView text) {
+  Text& own = ownText_.Get();
+  const uint32_t at = PlaceOf(documentLength_ + own.size());
+  PlaceOf(documentLength_ + own.size() + text.size());
+  own.append(text);
+  return at;
+}
+
+// Rare (values the program sets itself), so a replaced value's units simply stay behind.
 void SettingsSection::SetValue(Text key, Text value) {
-  const auto found = std::lower_bound(pairs_.begin(), pairs_.end(), key, KeyLess);
-  if (found != pairs_.end() && found->first == key) {
-    found->second = std::move(value);
-  } else {
-    pairs_.emplace(found, std::move(key), std::move(value));
+  const auto found = FindKey(key);
+  const uint32_t valueAt = Own(value);
+  if (found != pairs_.end()) {
+    Pair& pair = pairs_[found - pairs_.begin()];
+    pair.valueAt = valueAt;
+    pair.valueLength = static_cast<uint32_t>(value.size());
+    return;
   }
+  const Pair pair{Own(key), static_cast<uint32_t>(key.size()), valueAt,
+                  static_cast<uint32_t>(value.size())};
+  const auto place = std::upper_bound(pairs_.begin(), pairs_.end(), pair,
+                                      [this](const Pair& a, const Pair& b) { return PairLess(a, b); });
+  pairs_.insert(place, pair);
 }
 
 std::vector<Text> SplitLines(TextView body) {

@@ -1,6 +1,9 @@
 #pragma once
 // One section of a settings file: its name and its key/value pairs in ordinal key order.
 
+#include <boost/shared_array.hpp>
+#include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -8,10 +11,12 @@
 
 namespace setup {
 
+class SettingsFile;
+
 class SettingsSection {
  public:
   SettingsSection() = default;
-  explicit SettingsSection(Text name) : name_(std::move(name)) {}
+  explicit SettingsSection(Text name);
   virtual ~SettingsSection() = default;
   SettingsSection(const SettingsSection&) = default;
   SettingsSection& operator=(const SettingsSection&) = default;
@@ -21,7 +26,7 @@ class SettingsSection {
   // Fills the section from one chunk of text that starts with '['.
   void Parse(TextView chunk);
 
-  Text GetName() const { return name_; }
+  Text GetName() const { return Text(NameView()); }
   // Empty when the key is absent; an absent key and an empty value look alike.
   Text GetValue(TextView key) const;
   size_t GetKeyCount() const { return pairs_.size(); }
@@ -32,9 +37,67 @@ class SettingsSection {
   void SetValue(Text key, Text value);
 
  private:
-  Text name_;
+  friend class SettingsFile;
+
+  // A key and its value as places in the section's texts.
+  struct Pair {
+    uint32_t keyAt;
+    uint32_t keyLength;
+    uint32_t valueAt;
+    uint32_t valueLength;
+  };
+
+  // Parses the chunk [start, start + length) of a document text that the section then shares.
+  void ParseShared(boost::shared_array<const char16_t> document, size_t documentLength,
+                   size_t start, size_t length);
+  TextView KeyOf(const Pair& pair) const;
+  TextView ValueOf(const Pair& pair) const;
+  // Places below documentLength_ lie in the shared document, those above in ownText_.
+  TextView Slice(uint32_t at, uint32_t length) const;
+  void SetName(size_t at, size_t length);
+  // How many units of the document the section refers to; then the same texts copied into
+  // another document from `at` on, which the section shares from then on. Returns the end.
+  size_t UnitsInUse() const;
+  size_t MoveTo(const boost::shared_array<char16_t>& document, size_t documentLength, size_t at);
+  TextView NameView() const { return Slice(nameAt_, nameLength_); }
+  uint32_t Own(TextView text);
+  bool PairLess(const Pair& a, const Pair& b) const;
+  void SortByKey(Pair* pairs, size_t count) const;
+  void SortLargeByKey(Pair* pairs, size_t count) const;
+  size_t KeepLastOfEachKey(Pair* pairs, size_t count) const;
+  std::vector<Pair>::const_iterator FindKey(TextView key) const;
+
+  // Texts a section holds itself (a name given to it, keys and values given to SetValue); rare,
+  // so kept behind one pointer, and copied with the section.
+  class OwnText {
+   public:
+    OwnText() = default;
+    OwnText(const OwnText& other) : text_(other.text_ ? new Text(*other.text_) : nullptr) {}
+    OwnText& operator=(const OwnText& other) {
+      if (this != &other) text_.reset(other.text_ ? new Text(*other.text_) : nullptr);
+      return *this;
+    }
+    OwnText(OwnText&&) = default;
+    OwnText& operator=(OwnText&&) = default;
+
+    TextView View() const { return text_ ? TextView(*text_) : TextView(); }
+    Text& Get() {
+      if (!text_) text_.reset(new Text());
+      return *text_;
+    }
+
+   private:
+    std::unique_ptr<Text> text_;
+  };
+
+  // The whole document, never changed once parsed, so that copies of a section share it.
+  boost::shared_array<const char16_t> document_;
   // Sorted by key (ordinal: code unit by code unit), so that GetKeyAt is an index, not a walk.
-  std::vector<std::pair<Text, Text>> pairs_;
+  std::vector<Pair> pairs_;
+  OwnText ownText_;
+  uint32_t nameAt_ = 0;
+  uint32_t nameLength_ = 0;
+  uint32_t documentLength_ = 0;
 };
 
 // Ordinal order: code unit by code unit as unsigned 16-bit numbers; a prefix comes first.

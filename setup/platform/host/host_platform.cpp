@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <tuple>
 
@@ -23,6 +23,19 @@ std::filesystem::path FsPath(const Text& windowsPath) {
   return std::filesystem::path(windowsPath);
 #else
   return std::filesystem::path(HostPathOf(windowsPath));
+#endif
+}
+
+struct CloseFile {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileCloser = std::unique_ptr<std::FILE, CloseFile>;
+
+std::FILE* OpenForReading(const Text& windowsPath) {
+#ifdef _WIN32
+  return _wfopen(reinterpret_cast<const wchar_t*>(windowsPath.c_str()), L"rb");
+#else
+  return std::fopen(HostPathOf(windowsPath).c_str(), "rb");
 #endif
 }
 
@@ -53,31 +66,38 @@ bool HostPlatform::FileExists(const Text& path) {
 
 FileContent HostPlatform::ReadWholeFile(const Text& path) {
   FileContent content;
-  std::error_code error;
-  const auto fsPath = FsPath(path);
-  if (std::filesystem::is_directory(fsPath, error)) {
+  errno = 0;
+  const FileCloser file(OpenForReading(path));
+  if (!file) {
+    content.error = FromUtf8(std::strerror(errno != 0 ? errno : ENOENT));
+    return content;
+  }
+  struct stat status {};
+  const bool known = fstat(fileno(file.get()), &status) == 0;
+  if (known && S_ISDIR(status.st_mode)) {
     // Windows refuses to open a directory as a file with EACCES.
     content.error = u"Permission denied";
     return content;
   }
-  errno = 0;
-  std::ifstream stream(fsPath, std::ios::binary);
-  if (!stream) {
-    const int code = errno != 0 ? errno : ENOENT;
-    content.error = FromUtf8(std::strerror(code));
-    return content;
-  }
   content.opened = true;
-  content.bytes.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+  const size_t size = known && status.st_size > 0 ? static_cast<size_t>(status.st_size) : 0;
+  // Room for the file decoded to UTF-16 as well, so that the settings reader can decode it
+  // in this same block instead of holding the bytes and the text side by side.
+  content.bytes.reserve(2 * size + 2);
+  content.bytes.resize(size);
+  size_t got = std::fread(content.bytes.data(), 1, size, file.get());
+  content.bytes.resize(got);
+  // A file that grew since, or one whose size was not known, is read on to its end.
+  char chunk[4096];
+  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) content.bytes.append(chunk, got);
   return content;
 }
 
 Text HostPlatform::DecodeAnsi(std::string_view bytes) {
-  Text text;
-  text.reserve(bytes.size());
-  for (const char byte : bytes) {
-    const auto b = static_cast<unsigned char>(byte);
-    text.push_back(b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : static_cast<char16_t>(b));
+  Text text(bytes.size(), u'\0');
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    text[i] = b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
   }
   return text;
 }

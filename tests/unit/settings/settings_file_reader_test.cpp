@@ -56,6 +56,31 @@ TEST_F(SettingsFileReaderTest, DecodesByTheMarkAsAUnicodeTextStreamDoes) {
   for (const auto& c : cases) EXPECT_EQ(Read(c.bytes), c.text) << ::testing::PrintToString(c.bytes);
 }
 
+// Large files are decoded piece by piece in their own buffer: characters must come out whole
+// and in order across the pieces, on long lines as on short ones.
+TEST_F(SettingsFileReaderTest, DecodesLargeFilesWhole) {
+  const struct {
+    std::string mark, line;
+    Text mark16, line16;
+  } cases[] = {
+      {"", "k=\x80\xE9;\r\n", u"", u"k=\u20AC\u00E9;\n"},
+      {"\xEF\xBB\xBF", "k=\xE2\x82\xAC\xF0\x90\x80\x80\r\n", u"\uFEFF", u"k=\u20AC\U00010000\n"},
+      {"\xFF\xFE", "k\0=\0\xAC\x20\r\0\n\0"s, u"\uFEFF", u"k=\u20AC\n"},
+  };
+  for (const auto& c : cases) {
+    for (const size_t lineFeedEvery : {1, 5000}) {
+      std::string bytes = c.mark;
+      Text expected = c.mark16;
+      for (size_t i = 0; i < 30000; ++i) {
+        const bool lineEnd = i % lineFeedEvery == 0;
+        bytes += lineEnd ? c.line : c.line.substr(0, c.line.size() - (c.mark.size() == 2 ? 4 : 2));
+        expected += lineEnd ? c.line16 : c.line16.substr(0, c.line16.size() - 1);
+      }
+      EXPECT_EQ(Read(bytes), expected) << c.line << " every " << lineFeedEvery;
+    }
+  }
+}
+
 TEST_F(SettingsFileReaderTest, AFileThatCannotBeOpenedThrowsTheCLibraryMessage) {
   EXPECT_EQ(OpenFailure(dir.PathOf("missing.ini")), u"No such file or directory");
   EXPECT_EQ(OpenFailure(dir.Write("be.ini", "\xFE\xFF\0[\0A\0]"s)), u"Invalid argument");

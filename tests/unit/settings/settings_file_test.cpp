@@ -126,6 +126,29 @@ TEST(SettingsSection, SetValueKeepsKeysInOrderAndReplaces) {
   EXPECT_EQ(Describe(section), u"B=1|a=1|b=4");
 }
 
+TEST(SettingsSection, CopiesStayIndependentAndOutliveTheirFile) {
+  SettingsSection copy;
+  SettingsSection other;
+  {
+    SettingsFile file(unusedPlatform);
+    file.LoadText(u"[S]\nk=v\nm=w");
+    copy = file.GetSection(u"S");
+    other = copy;
+  }
+  copy.SetValue(u"k", u"changed");
+  copy.SetValue(u"a", u"added");
+  EXPECT_EQ(Describe(copy), u"a=added|k=changed|m=w");
+  EXPECT_EQ(Describe(other), u"k=v|m=w");
+  EXPECT_EQ(other.GetName(), u"S");
+}
+
+TEST(SettingsSection, OrdersKeysHoldingNulUnitsOrdinally) {
+  SettingsSection section;
+  section.Parse(u"[S]\na\0=1\na=2\na\0\0=3\nb=4"s);
+  EXPECT_EQ(Describe(section), u"a=2|a\0=1|a\0\0=3|b=4"s);
+  EXPECT_EQ(section.GetValue(u"a\0"s), u"1");
+}
+
 TEST(SettingsFileLoad, ReportsWhetherTheFileGaveAText) {
   testing::TempDir dir;
   SettingsFile file(unusedPlatform);
