@@ -23,14 +23,9 @@ struct MessageBoxCall {
   uint32_t style = 0;
 };
 
-// The running system as VerifyVersionInfoW sees it.
-struct SystemVersion {
-  uint32_t major = 6;
-  uint32_t minor = 1;
-  uint32_t build = 7601;
-  uint16_t servicePackMajor = 1;
-  uint16_t servicePackMinor = 0;
-};
+// The running system as VerifyVersionInfoW sees it: the same five fields a requirement names.
+using SystemVersion = OsRequirement;
+inline constexpr SystemVersion kWindows7Sp1{6, 1, 7601, 1, 0};
 
 // VerifyVersionInfoW with VER_GREATER_EQUAL on all five fields: the build number is tested on
 // its own, the other four together, most significant first.
@@ -44,7 +39,7 @@ class HostPlatform : public Platform {
   Text commandLine;
   std::optional<Text> moduleFileName = Text(u"C:\\dist\\setup.exe");
   uint16_t userLanguage = 0x0409;
-  SystemVersion system;
+  SystemVersion system = kWindows7Sp1;
   std::map<Text, FakeModule> modules;                // by the name LoadModule is given
   std::map<Text, ProductVersionWords> productVersions;
   std::map<uint32_t, Text> systemMessages;
