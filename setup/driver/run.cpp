@@ -37,7 +37,7 @@ int RunSetup(Platform& platform, MsiLibrary& processMsi) {
   } catch (const std::bad_alloc&) {
     // A settings file larger than this 32-bit process can hold must not end in the runtime's
     // silent abort. Everything the run held is released by now, so there is room to say why.
-    platform.ShowMessageBox(platform.SystemMessageText(kNotEnoughMemory), u"Error", kErrorBoxStyle);
+    platform.ShowErrorBox(kNotEnoughMemory);
     return kNotEnoughMemory;
   }
 }

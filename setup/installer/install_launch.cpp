@@ -25,6 +25,18 @@ Text LanguageTransform(const SetupContext& context) {
   return context.platform().FileExists(context.moduleDirectory + name) ? name : Text();
 }
 
+// A cancel is the user's own choice, and a restart pending means the product is installed:
+// neither is an error to report. The exit code still tells a deployment service which it was.
+bool IsFailure(MsiResult result) {
+  switch (result) {
+    case kInstallSuccess:
+    case kInstallUserExit:
+    case kInstallRebootRequired:
+    case kInstallRebootInitiated: return false;
+    default: return true;
+  }
+}
+
 Text ModePrefix(int32_t installMode) {
   switch (installMode) {
     case kAdministrativeInstall: return u"ACTION=ADMIN ";
@@ -65,9 +77,7 @@ MsiResult ComposeAndInstall(SetupContext& context) {
 
   if (msi.setInternalUI != nullptr) msi.setInternalUI(context.uiLevel, nullptr);
   const MsiResult result = LaunchInstall(context.package, context.installMode, commandLine, msi);
-  if (result != 0 && result != kInstallUserExit) {
-    platform.ShowMessageBox(platform.SystemMessageText(result), u"Error", kErrorBoxStyle);
-  }
+  if (IsFailure(result)) platform.ShowErrorBox(result);
   return result;
 }
 

@@ -11,11 +11,15 @@
 
 namespace setup {
 
-inline constexpr MsiResult kInstallUserExit = 1602;   // ERROR_INSTALL_USEREXIT: no box for a cancel
+// Results that show no box.
+inline constexpr MsiResult kInstallSuccess = 0;
+inline constexpr MsiResult kInstallUserExit = 1602;          // ERROR_INSTALL_USEREXIT
+inline constexpr MsiResult kInstallRebootInitiated = 1641;   // ERROR_SUCCESS_REBOOT_INITIATED
+inline constexpr MsiResult kInstallRebootRequired = 3010;    // ERROR_SUCCESS_REBOOT_REQUIRED
 
 // Runs the whole step and returns the install call's result (kMsiEntryMissing when msi.dll
-// offers no MsiInstallProductW). Any result other than success or a cancel is shown in an
-// "Error" box with the system's text for it.
+// offers no MsiInstallProductW). Any result other than success, a cancel or a success with a
+// restart is shown in an "Error" box.
 MsiResult ComposeAndInstall(SetupContext& context);
 
 // Puts the install mode's prefix before commandLine, closes the package database so that the

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "setup/base/numbers.h"
+
 namespace setup {
 namespace {
 Platform* installed = nullptr;
@@ -15,5 +17,15 @@ Platform& DefaultPlatform() {
 }
 
 void SetDefaultPlatform(Platform* platform) { installed = platform; }
+
+void Platform::ShowMessageBox(const Text& text, const Text& caption, uint32_t style) {
+  if (PersonCanSeeBoxes()) PresentMessageBox(text, caption, style);
+}
+
+void Platform::ShowErrorBox(uint32_t code) {
+  Text text = SystemMessageText(code);
+  if (text.empty()) text = u"Error " + FormatDecimal(code) + u".";
+  ShowMessageBox(text, u"Error", kErrorBoxStyle);
+}
 
 }  // namespace setup

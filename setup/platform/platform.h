@@ -71,10 +71,18 @@ class Platform {
   virtual Text DecodeAnsi(std::string_view bytes) = 0;   // the system ANSI code page
   virtual Text DecodeUtf8(std::string_view bytes) = 0;   // malformed bytes become U+FFFD
 
-  // What the user sees.
-  virtual void ShowMessageBox(const Text& text, const Text& caption, uint32_t style) = 0;
+  // What the user sees. A box is shown only where a person can see it: in a window station
+  // without WSF_VISIBLE, where services and deployment agents run, MessageBoxW never returns and
+  // an unattended installation would wait until it is killed. Skipping the box lets the run end
+  // as it would have once the box was closed.
+  void ShowMessageBox(const Text& text, const Text& caption, uint32_t style);
+  // The "Error" box for a Windows result code: the system's text for it, or "Error <code>."
+  // where the system has none, so that the user still has a number to look up.
+  void ShowErrorBox(uint32_t code);
   virtual void WriteStandardOutput(const Text& text) = 0;
   virtual Text SystemMessageText(uint32_t code) = 0;     // empty when the system has none
+  // Whether a person can see a box this process shows; true when that cannot be told.
+  virtual bool PersonCanSeeBoxes() = 0;
 
   // The running system.
   virtual bool IsSystemAtLeast(const OsRequirement& requirement) = 0;
@@ -90,6 +98,9 @@ class Platform {
   virtual bool RunAndWait(const Text& path) = 0;
 
   virtual int32_t InitializeCom() = 0;                   // CoInitialize's HRESULT
+
+ protected:
+  virtual void PresentMessageBox(const Text& text, const Text& caption, uint32_t style) = 0;
 };
 
 // The platform the program's objects use when none is handed to them. The entry installs the

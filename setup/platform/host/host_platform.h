@@ -44,6 +44,7 @@ class HostPlatform : public Platform {
   std::map<Text, ProductVersionWords> productVersions;
   std::map<uint32_t, Text> systemMessages;
   int32_t comResult = 0;
+  bool personCanSeeBoxes = true;                     // false: as in a service's window station
   // Decides what starting a program does; by default it starts when the file exists.
   std::function<bool(const Text&)> onRun;
 
@@ -62,11 +63,9 @@ class HostPlatform : public Platform {
   Text DecodeAnsi(std::string_view bytes) override;
   Text DecodeUtf8(std::string_view bytes) override;
 
-  void ShowMessageBox(const Text& text, const Text& caption, uint32_t style) override {
-    messageBoxes.push_back({text, caption, style});
-  }
   void WriteStandardOutput(const Text& text) override { standardOutput += text; }
   Text SystemMessageText(uint32_t code) override;
+  bool PersonCanSeeBoxes() override { return personCanSeeBoxes; }
 
   bool IsSystemAtLeast(const OsRequirement& requirement) override {
     return SystemSatisfies(system, requirement);
@@ -79,6 +78,11 @@ class HostPlatform : public Platform {
 
   bool RunAndWait(const Text& path) override;
   int32_t InitializeCom() override { return comResult; }
+
+ protected:
+  void PresentMessageBox(const Text& text, const Text& caption, uint32_t style) override {
+    messageBoxes.push_back({text, caption, style});
+  }
 };
 
 }  // namespace setup

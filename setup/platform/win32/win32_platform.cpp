@@ -188,8 +188,21 @@ FileContent Win32Platform::ReadWholeFile(const Text& path) {
 Text Win32Platform::DecodeAnsi(std::string_view bytes) { return Decode(CP_ACP, bytes); }
 Text Win32Platform::DecodeUtf8(std::string_view bytes) { return Decode(CP_UTF8, bytes); }
 
-void Win32Platform::ShowMessageBox(const Text& text, const Text& caption, uint32_t style) {
+void Win32Platform::PresentMessageBox(const Text& text, const Text& caption, uint32_t style) {
   MessageBoxW(nullptr, Wide(text), Wide(caption), style);
+}
+
+// The handle of the process's window station is not the caller's to close. A station that
+// cannot be asked counts as visible, so that a person at a desktop never loses a message to a
+// failed query.
+bool Win32Platform::PersonCanSeeBoxes() {
+  HWINSTA station = GetProcessWindowStation();
+  USEROBJECTFLAGS flags = {};
+  if (station == nullptr ||
+      !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr)) {
+    return true;
+  }
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
 void Win32Platform::WriteStandardOutput(const Text& text) {

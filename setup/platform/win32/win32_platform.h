@@ -16,9 +16,9 @@ class Win32Platform : public Platform {
   Text DecodeAnsi(std::string_view bytes) override;
   Text DecodeUtf8(std::string_view bytes) override;
 
-  void ShowMessageBox(const Text& text, const Text& caption, uint32_t style) override;
   void WriteStandardOutput(const Text& text) override;
   Text SystemMessageText(uint32_t code) override;
+  bool PersonCanSeeBoxes() override;
 
   bool IsSystemAtLeast(const OsRequirement& requirement) override;
 
@@ -29,6 +29,9 @@ class Win32Platform : public Platform {
 
   bool RunAndWait(const Text& path) override;
   int32_t InitializeCom() override;
+
+ protected:
+  void PresentMessageBox(const Text& text, const Text& caption, uint32_t style) override;
 };
 
 }  // namespace setup

@@ -56,23 +56,66 @@ TEST_F(RunSetupTest, AcceptedSettingsEndWithTheInstallersResult) {
 }
 
 // A settings file too large for the process must end with a message, not the runtime's abort.
-class ExhaustedPlatform : public HostPlatform {
+class ExhaustiblePlatform : public HostPlatform {
  public:
-  FileContent ReadWholeFile(const Text&) override { throw std::bad_alloc(); }
+  bool exhausted = false;
+  FileContent ReadWholeFile(const Text& path) override {
+    if (exhausted) throw std::bad_alloc();
+    return HostPlatform::ReadWholeFile(path);
+  }
 };
 
-TEST(RunSetup, RunningOutOfMemoryIsReportedAsAnError) {
-  TempDir dir;
-  dir.Write("Setup.ini", kSetupIni);
-  ExhaustedPlatform platform;
-  platform.moduleFileName = dir.path() + u"setup.exe";
-  platform.systemMessages[8] = u"Not enough memory.";
-  MsiLibrary msi(platform);
-  EXPECT_EQ(RunSetup(platform, msi), 8);
-  ASSERT_EQ(platform.messageBoxes.size(), 1u);
-  EXPECT_EQ(platform.messageBoxes[0].text, u"Not enough memory.");
-  EXPECT_EQ(platform.messageBoxes[0].caption, u"Error");
-  EXPECT_EQ(platform.messageBoxes[0].style, 0x1010u);
+// Where no one can see a box (a service's window station), the run skips it and ends exactly as
+// it would have once the box was closed: same exit code, same standard output.
+TEST(RunSetup, EveryBoxIsSkippedWhereNoOneCanSeeIt) {
+  constexpr char kUnsupported[] =
+      "[MsiVersion]\n3.1=Systems\n[Systems]\nFuture=1\n[Future]\nMajorVer=99\nMinorVer=0\nBuildNo=0\n";
+  struct Case {
+    const char* name;
+    const char* settings;
+    const char16_t* arguments;
+    MsiResult installResult;
+    bool exhausted;
+    int exitCode;
+    Text box;
+    uint32_t style;
+  };
+  const Case cases[] = {
+      {"usage", kSetupIni, u"/S /?", 0, false, 1, u"U1\nU2\nU3\nU4", kIconInformation},
+      {"unsupported system", kUnsupported, u"/S", 0, false, 1, u"Unsupported", kIconInformation},
+      {"failed installation", kSetupIni, u"/S", 1603, false, 1603, u"Fatal error.", kErrorBoxStyle},
+      {"not enough memory", kSetupIni, u"/S", 0, true, 8, u"Not enough memory.", kErrorBoxStyle},
+  };
+  for (const Case& c : cases) {
+    Text outputs[2];
+    for (const bool visible : {true, false}) {
+      TempDir dir;
+      dir.Write("Setup.ini", c.settings);
+      dir.Write("0x0409.ini", "[0x0409]\n1150=Unsupported\n1203=U1\n1204=U2\n1205=U3\n1206=U4\n");
+      ExhaustiblePlatform platform;
+      FakeMsi fakeMsi;
+      fakeMsi.InstallInto(platform);
+      fakeMsi.installResult = c.installResult;
+      platform.exhausted = c.exhausted;
+      platform.personCanSeeBoxes = visible;
+      platform.moduleFileName = dir.path() + u"setup.exe";
+      platform.commandLine = u"\"" + dir.path() + u"setup.exe\" " + c.arguments;
+      platform.systemMessages = {{8, u"Not enough memory."}, {1603, u"Fatal error."}};
+      MsiLibrary msi(platform);
+
+      EXPECT_EQ(RunSetup(platform, msi), c.exitCode) << c.name << (visible ? " seen" : " unseen");
+      if (visible) {
+        ASSERT_EQ(platform.messageBoxes.size(), 1u) << c.name;
+        EXPECT_EQ(platform.messageBoxes[0].text, c.box) << c.name;
+        EXPECT_EQ(platform.messageBoxes[0].style, c.style) << c.name;
+      } else {
+        EXPECT_TRUE(platform.messageBoxes.empty()) << c.name;
+      }
+      outputs[visible] = platform.standardOutput;
+    }
+    EXPECT_EQ(outputs[true], outputs[false]) << c.name;
+    EXPECT_EQ(outputs[true].rfind(u"Usage:", 0) == 0, c.exitCode == 1) << c.name;
+  }
 }
 
 }  // namespace

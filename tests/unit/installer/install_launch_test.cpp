@@ -152,7 +152,7 @@ TEST(ComposeAndInstall, WithoutALogPathNoLogIsEnabled) {
   EXPECT_EQ(1u, scene.fakeMsi.CallsTo("MsiSetInternalUI").size());
 }
 
-TEST(ComposeAndInstall, ShowsEveryResultButSuccessAndCancelInTheErrorBox) {
+TEST(ComposeAndInstall, ShowsEveryFailureInTheErrorBox) {
   struct Case {
     const char* name;
     std::function<void(LaunchScene&)> arrange;
@@ -165,7 +165,10 @@ TEST(ComposeAndInstall, ShowsEveryResultButSuccessAndCancelInTheErrorBox) {
       {"failed", [](LaunchScene& s) { s.fakeMsi.installResult = 1603; }, 1603, u"Fatal error."},
       {"failed silently", [](LaunchScene& s) { s.fakeMsi.installResult = 1603; s.context.uiLevel = kUiLevelNone; },
        1603, u"Fatal error."},
-      {"success with restart pending", [](LaunchScene& s) { s.fakeMsi.installResult = 3010; }, 3010, u""},
+      {"success with restart pending", [](LaunchScene& s) { s.fakeMsi.installResult = 3010; }, 3010, std::nullopt},
+      {"success with restart started", [](LaunchScene& s) { s.fakeMsi.installResult = 1641; }, 1641, std::nullopt},
+      {"failed with a code the system has no text for", [](LaunchScene& s) { s.fakeMsi.installResult = 1234; },
+       1234, u"Error 1234."},
       {"no MsiInstallProductW", [](LaunchScene& s) { s.WithoutExports({"MsiInstallProductW"}); }, 1,
        u"Incorrect function."},
       {"no msi.dll", [](LaunchScene& s) { s.WithoutMsiDll(); }, 1, u"Incorrect function."},
