@@ -1,6 +1,6 @@
 // Starts a program with an exact command line and hands its exit code on.
 //
-//   launcher.exe [/app:APPLICATION] COMMAND_LINE_FILE
+//   launcher.exe [/app:APPLICATION] [/station:NAME] COMMAND_LINE_FILE
 //
 // `wine prog ARGS` rebuilds the Windows command line from the Unix argument list and quotes it
 // its own way, so a test that must control every character writes the command line into a file
@@ -11,6 +11,10 @@
 // program from the command line's first token, with its search rules (this program's folder,
 // the current folder, the system folders, PATH; ".exe" appended). With /app, that path is the
 // application name and the command line's first token is only what the child sees as argv[0].
+//
+// With /station, the child starts on the desktop "Default" of a new window station of that name,
+// made without WSF_VISIBLE: where services and deployment agents run, no one can see a window,
+// and a message box there waits forever.
 //
 // The child inherits this program's standard handles, so what it writes to standard output
 // lands in the same place. After it ends, one line is written to standard output:
@@ -27,6 +31,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -36,7 +41,34 @@ struct HandleCloser {
 };
 using Handle = std::unique_ptr<void, HandleCloser>;
 
+struct StationCloser {
+  void operator()(HWINSTA station) const { CloseWindowStation(station); }
+};
+struct DesktopCloser {
+  void operator()(HDESK desktop) const { CloseDesktop(desktop); }
+};
+using Station = std::unique_ptr<std::remove_pointer_t<HWINSTA>, StationCloser>;
+using Desktop = std::unique_ptr<std::remove_pointer_t<HDESK>, DesktopCloser>;
+
 constexpr DWORD kCannotStart = 255;
+
+// The station and its desktop live as long as their handles, so the caller keeps both until
+// the child has ended. The desktop is made in the station, which takes switching this process
+// to it for the call.
+struct InvisibleStation {
+  Station station;
+  Desktop desktop;
+};
+
+bool MakeInvisibleStation(const std::wstring& name, InvisibleStation& made) {
+  made.station.reset(CreateWindowStationW(name.c_str(), 0, WINSTA_ALL_ACCESS, nullptr));
+  if (!made.station) return false;
+  const HWINSTA own = GetProcessWindowStation();
+  if (!SetProcessWindowStation(made.station.get())) return false;
+  made.desktop.reset(CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr));
+  SetProcessWindowStation(own);
+  return made.desktop != nullptr;
+}
 
 bool ReadFileBytes(const wchar_t* path, std::string& bytes) {
   Handle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -67,9 +99,19 @@ void Report(const char* format, unsigned long value, unsigned long more = 0) {
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line, static_cast<DWORD>(length), &written, nullptr);
 }
 
-DWORD Launch(const wchar_t* application, std::wstring commandLine) {
+DWORD Launch(const wchar_t* application, std::wstring commandLine, const wchar_t* stationName) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
+  InvisibleStation station;
+  std::wstring desktop;
+  if (stationName != nullptr) {
+    if (!MakeInvisibleStation(stationName, station)) {
+      Report("launcher: cannot start, error %lu\n", GetLastError());
+      return kCannotStart;
+    }
+    desktop = std::wstring(stationName) + L"\\Default";
+    startup.lpDesktop = desktop.data();
+  }
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -96,10 +138,12 @@ DWORD Launch(const wchar_t* application, std::wstring commandLine) {
 
 int wmain(int argc, wchar_t** argv) {
   const wchar_t* application = nullptr;
+  const wchar_t* station = nullptr;
   int next = 1;
   if (next < argc && wcsncmp(argv[next], L"/app:", 5) == 0) application = argv[next++] + 5;
+  if (next < argc && wcsncmp(argv[next], L"/station:", 9) == 0) station = argv[next++] + 9;
   if (next + 1 != argc) {
-    std::fputs("usage: launcher.exe [/app:APPLICATION] COMMAND_LINE_FILE\n", stderr);
+    std::fputs("usage: launcher.exe [/app:APPLICATION] [/station:NAME] COMMAND_LINE_FILE\n", stderr);
     return 2;
   }
   std::string bytes;
@@ -108,5 +152,5 @@ int wmain(int argc, wchar_t** argv) {
     return kCannotStart;
   }
   if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
-  return static_cast<int>(Launch(application, Utf8ToWide(bytes)));
+  return static_cast<int>(Launch(application, Utf8ToWide(bytes), station));
 }

@@ -469,16 +469,21 @@ class Prefix:
         return Run(argv, completed.returncode, stdout_path, stderr_path,
                    time.monotonic() - started)
 
-    def launch(self, command_line: str, *, app: Optional[str] = None, relay: bool = True,
-               timestamps: bool = False, cwd: Optional[Path] = None, timeout: float = 120,
+    def launch(self, command_line: str, *, app: Optional[str] = None,
+               station: Optional[str] = None, relay: bool = True, timestamps: bool = False,
+               cwd: Optional[Path] = None, timeout: float = 120,
                env: Optional[Mapping[str, str]] = None, label: str = "launch") -> Launch:
-        """Starts a program with exactly ``command_line`` (see launcher.cpp for ``app``)."""
+        """Starts a program with exactly ``command_line`` (see launcher.cpp for ``app``);
+        ``station`` names a new window station without WSF_VISIBLE to start it in, as a service's,
+        where a message box waits forever."""
         folder = self._run_dir(label + "-cmd")
         command_file = folder / "command-line.txt"
         command_file.write_bytes(command_line.encode("utf-8", "surrogatepass"))
         args = [str(self.tools / "launcher.exe")]
         if app is not None:
             args.append("/app:" + app)
+        if station is not None:
+            args.append("/station:" + station)
         args.append(windows_path(command_file))
         run = self.wine(args, relay=relay, timestamps=timestamps, cwd=cwd, timeout=timeout,
                         env=env, label=label)
