@@ -222,5 +222,19 @@ TEST(Win32Platform, WriteStandardOutputWritesUtf8WithWindowsLineEnds) {
   EXPECT_EQ(written, "Usage: /l\r\n\xd0\x96\r\n");
 }
 
+// A station made without WSF_VISIBLE is where services run: no one sees a box there.
+TEST(Win32Platform, PersonCanSeeBoxesOnlyInAVisibleWindowStation) {
+  Win32Platform platform;
+  EXPECT_TRUE(platform.PersonCanSeeBoxes());
+  const HWINSTA own = GetProcessWindowStation();
+  const HWINSTA hidden = CreateWindowStationW(L"SetupIntegrationHidden", 0, WINSTA_ALL_ACCESS, nullptr);
+  ASSERT_NE(hidden, nullptr);
+  ASSERT_TRUE(SetProcessWindowStation(hidden));
+  EXPECT_FALSE(platform.PersonCanSeeBoxes());
+  SetProcessWindowStation(own);
+  CloseWindowStation(hidden);
+  EXPECT_TRUE(platform.PersonCanSeeBoxes());
+}
+
 }  // namespace
 }  // namespace setup
