@@ -58,6 +58,8 @@ Facts about Wine 8 that the code relies on:
   not when called from kernel32, advapi32, user32 or gdi32 themselves (Wine's RelayFromExclude).
   Calls through GetProcAddress are traced like imported ones.
 - Without a display, MessageBoxW returns -1 at once (after Wine fails to start its desktop).
+  In a window station made without WSF_VISIBLE (``launch(station=...)``, as a service's), it
+  never returns, display or not: give such runs a short ``timeout``.
 - A process exit code reaches the shell as its low 8 bits; launcher.exe prints all 32.
 - ``WINEDEBUG=+timestamp`` stamps each line with the tick count in seconds, shared by all
   processes of the prefix.
