@@ -47,11 +47,18 @@ std::string PackageSource(const std::string& keyFileId) {
 // A distribution folder with a real package, Setup.ini and a setup.ini naming an instance.
 class RealPackage : public ::testing::Test {
  protected:
-  void Build(const std::string& keyFileId, const std::string& settingsProductCode) {
+  // The instance's transform Inst2.mst is embedded unless told otherwise (any compound file
+  // stands in for it here: only its name is looked for).
+  void Build(const std::string& keyFileId, const std::string& settingsProductCode, bool embedTransform = true) {
     dir.Write("build\\ledgr.dll", "key file");
     dir.Write("build\\p.wxs", PackageSource(keyFileId));
+    dir.Write("build\\_Storages.idt", "Name\tData\r\ns62\tV0\r\n_Storages\tName\r\nInst2.mst\tInst2.mst\r\n");
     const std::string build = HostPathOf(dir.PathOf("build"));
-    const std::string command = "cd '" + build + "' && " SETUP_WIXL " -o ../Product.MSI p.wxs";
+    std::string command = "cd '" + build + "' && " SETUP_WIXL " -o ../Product.MSI p.wxs";
+    if (embedTransform) {
+      command += " && mkdir _Storages && cp ../Product.MSI _Storages/Inst2.mst && " SETUP_MSIBUILD
+                 " ../Product.MSI -i _Storages.idt";
+    }
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     dir.Write("Setup.ini", "[Startup]\nPackageName=Pkg\nProductVersion=2.0.1\nProductCode=" + settingsProductCode +
                                "\n[Pkg]\nLocation=product.msi\n[MsiVersion]\n3.1=Systems\n[Systems]\nW=1\n"
@@ -78,6 +85,7 @@ TEST_F(RealPackage, ReadsTheIdentityAndTheInstanceOfAPackageWithItsKeyFile) {
   EXPECT_FALSE(seen.package.info.packageCode.empty());
   EXPECT_EQ(seen.package.info.instanceName, u"Inst2");
   EXPECT_EQ(seen.install.commandLine, u"TRANSFORMS=:Inst2.mst; ");
+  EXPECT_EQ(seen.package.holdsInstanceTransform, true);
   EXPECT_TRUE(FindProblems(seen).empty());
 }
 
@@ -99,6 +107,15 @@ TEST_F(RealPackage, ReportsAProductCodeThatDiffersFromThePackagesOwn) {
   ASSERT_EQ(findings.size(), 1u);
   EXPECT_EQ(findings[0].code, "product-code-mismatch");
   EXPECT_EQ(findings[0].line, 4u);
+}
+
+TEST_F(RealPackage, ReportsAnInstanceTransformThePackageDoesNotHold) {
+  Build("ledgr.dll", kProductCode, false);
+  const Observation seen = Run();
+  EXPECT_EQ(seen.package.holdsInstanceTransform, false);
+  const auto findings = FindProblems(seen);
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(findings[0].code, "instance-transform-missing");
 }
 
 TEST_F(RealPackage, ReportsAFileThatIsNoPackage) {

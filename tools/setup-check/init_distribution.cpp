@@ -42,15 +42,15 @@ const std::array<NamedWindows, 13> kWindows = {{
 std::string Ascii(TextView text) { return ToUtf8(text); }
 
 // A value setup.exe reads back whole: "[" would start a section, and the reader cuts a line at
-// its last "#" and ";". In texts that only label, they give way to look-alikes.
+// its last "#" and ";". In texts that only label, they give way to their full-width look-alikes.
 Text Labelled(TextView text) {
   Text safe;
   for (const char16_t c : text) {
     switch (c) {
-      case u'[': safe += u'('; break;
-      case u']': safe += u')'; break;
-      case u'#': safe += u"No. "; break;
-      case u';': safe += u','; break;
+      case u'[': safe += u'\uFF3B'; break;
+      case u']': safe += u'\uFF3D'; break;
+      case u'#': safe += u'\uFF03'; break;
+      case u';': safe += u'\uFF1B'; break;
       case u'\r':
       case u'\n': safe += u' '; break;
       default: safe += c;
