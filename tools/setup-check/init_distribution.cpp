@@ -196,6 +196,11 @@ int WriteStartingDistribution(const InitOptions& options, const FakeModule& pack
   const bool packageInFolder = SameFile(package.parent_path(), folder);
   const bool copy = options.copyPackage && !packageInFolder;
   const Text location = copy || packageInFolder ? TextOf(package.filename()) : RelativeLocation(package, folder);
+  if (location.empty()) {
+    report = "setup-check: the package lies on another drive than the folder, and Location is always relative to "
+             "setup.exe's folder: leave out --no-copy\n";
+    return kNothingWritten;
+  }
   if (CutByTheReader(location)) {
     report = "setup-check: the package's path cannot stand in Setup.ini: \"[\", \"#\" and \";\" cut its line\n";
     return kNothingWritten;
