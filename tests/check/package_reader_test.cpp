@@ -11,6 +11,7 @@
 #include "setup/platform/host/host_platform.h"
 #include "tests/support/temp_dir.h"
 #include "tools/setup-check/findings.h"
+#include "tools/setup-check/init_distribution.h"
 #include "tools/setup-check/observation.h"
 
 namespace setup::check {
@@ -116,6 +117,28 @@ TEST_F(RealPackage, ReportsAnInstanceTransformThePackageDoesNotHold) {
   const auto findings = FindProblems(seen);
   ASSERT_EQ(findings.size(), 1u);
   EXPECT_EQ(findings[0].code, "instance-transform-missing");
+}
+
+TEST_F(RealPackage, InitWritesAFolderTheCheckAcceptsAndOverwritesOnlyWhenTold) {
+  Build("ledgr.dll", kProductCode);
+  InitOptions options;
+  options.package = FromUtf8(HostPathOf(dir.PathOf("Product.MSI")));  // as a person types it on this machine
+  options.folder = FromUtf8(HostPathOf(dir.PathOf("out")));
+  std::string report;
+  ASSERT_EQ(WriteStartingDistribution(options, SystemPackageReader(), report), 0) << report;
+  CheckOptions check;
+  const Observation seen = Observe(check, dir.PathOf("out"), SystemPackageReader());
+  EXPECT_EQ(seen.settings.location, u"Product.MSI");
+  EXPECT_EQ(seen.package.info.productVersion, u"2.0.1");
+  for (const Finding& finding : FindProblems(seen)) ADD_FAILURE() << finding.code << " " << finding.message;
+
+  dir.Write("out\\SETUP.INI", "mine");  // the same file as Setup.ini, where setup.exe runs
+  std::filesystem::remove(HostPathOf(dir.PathOf("out\\Setup.ini")));
+  EXPECT_EQ(WriteStartingDistribution(options, SystemPackageReader(), report), 3);
+  EXPECT_NE(report.find("SETUP.INI"), std::string::npos) << report;
+  options.force = true;
+  EXPECT_EQ(WriteStartingDistribution(options, SystemPackageReader(), report), 0) << report;
+  EXPECT_EQ(ToUtf8(Observe(check, dir.PathOf("out"), SystemPackageReader()).settings.productCode), kProductCode);
 }
 
 TEST_F(RealPackage, ReportsAFileThatIsNoPackage) {
