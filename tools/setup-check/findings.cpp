@@ -172,8 +172,20 @@ void CheckKeys(const ScannedSection& section, const KnownSection& known, Finding
   }
 }
 
+// With [Startup] misspelt, its PackageName still tells which section was meant for the package.
+Text IntendedPackageName(const SettingsScan& scan, const Text& packageName) {
+  if (!packageName.empty() || scan.Find(u"Startup") != nullptr) return packageName;
+  for (const ScannedSection& section : scan.sections) {
+    if (section.ignored || NearestName(section.name, {u"Startup"}) == std::nullopt) continue;
+    for (const ScannedKey& key : section.keys) {
+      if (key.key == u"PackageName") return key.value;
+    }
+  }
+  return packageName;
+}
+
 void CheckNames(const SettingsScan& scan, const Text& packageName, bool alsoInstanceFile, Findings& out) {
-  KnownSections known = SectionsRead(scan, packageName, alsoInstanceFile);
+  KnownSections known = SectionsRead(scan, IntendedPackageName(scan, packageName), alsoInstanceFile);
   const std::vector<Text> names = known.Names();
   for (const ScannedSection& section : scan.sections) {
     if (section.ignored) continue;
