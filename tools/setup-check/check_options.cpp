@@ -185,8 +185,11 @@ ParsedInit ParseInitArguments(const std::vector<Text>& arguments) {
       std::optional<MinimumWindows> minimum = value ? MinimumWindowsNamed(*value) : std::nullopt;
       const auto system = value && !minimum ? ParseSystem(*value) : std::nullopt;
       // The ServicePack word holds each service-pack number in one byte.
-      if (system && system->servicePackMajor < 256 && system->servicePackMinor < 256) minimum = MinimumWindowsOf(*system);
-      if (!minimum) return {std::nullopt, Problem("--min-os", value) + " (a name: " + MinimumWindowsNames() + "; or MAJOR.MINOR.BUILD[.SPMAJOR.SPMINOR])"};
+      if (system && system->servicePackMajor < 256 && system->servicePackMinor < 256)
+        minimum = MinimumWindowsOf(*system);
+      if (!minimum)
+        return {std::nullopt, Problem("--min-os", value) + " (a name: " + MinimumWindowsNames() +
+                                  "; or MAJOR.MINOR.BUILD[.SPMAJOR.SPMINOR])"};
       options.minimum = *minimum;
     } else if (IsOption(argument, u"--cmdline")) {
       const auto value = cursor.ValueOf(argument, u"--cmdline");
@@ -229,7 +232,9 @@ std::string CheckUsage() {
          "--init writes a starting distribution into DIR from the package itself: Setup.ini (its\n"
          "ProductName, ProductCode, ProductVersion and engine version) and 0x0409.ini; it copies the\n"
          "package in and never overwrites a file.\n"
-         "  --min-os        the lowest Windows the product accepts (default xp-sp3): " + MinimumWindowsNames() + "\n"
+         "  --min-os        the lowest Windows the product accepts (default xp-sp3): " +
+         MinimumWindowsNames() +
+         "\n"
          "  --cmdline       CmdLine, the properties every installation gets\n"
          "  --setup-exe     copies this setup.exe in\n"
          "  --no-copy       Location names the package where it lies instead of a copy\n"

@@ -54,8 +54,8 @@ std::optional<Text> DecodeCodePage(uint32_t codePage, std::string_view bytes) {
     size_t outLeft = output.size();
     const size_t converted = iconv(converter.get(), &in, &inLeft, &out, &outLeft);
     for (const char* unit = output.data(); unit + 1 < out; unit += 2) {
-      text.push_back(static_cast<char16_t>(static_cast<unsigned char>(unit[0]) |
-                                           static_cast<unsigned char>(unit[1]) << 8));
+      text.push_back(
+          static_cast<char16_t>(static_cast<unsigned char>(unit[0]) | static_cast<unsigned char>(unit[1]) << 8));
     }
     if (converted != static_cast<size_t>(-1)) break;
     // A byte that is no character, or a sequence cut short at the end.

@@ -62,7 +62,8 @@ void CheckDocumentShape(const SettingsScan& scan, const std::string& file, uint3
   if (scan.ansiBeyondAscii) {
     out.Warning("ansi-code-page", file, 0,
                 "ANSI text with characters beyond ASCII: setup.exe reads them in the target machine's ANSI code "
-                "page, so they read as here (code page " + std::to_string(codePage) +
+                "page, so they read as here (code page " +
+                    std::to_string(codePage) +
                     ") only where that is the system's; save the file as UTF-8 with a byte-order mark");
   }
   for (const ScannedSection& section : scan.sections) {
@@ -120,8 +121,8 @@ class KnownSections {
 // Everything setup.exe reads of Setup.ini, following the names the file itself gives.
 KnownSections SectionsRead(const SettingsScan& scan, const Text& packageName, bool alsoInstanceFile) {
   KnownSections known;
-  known.Add(u"Startup", {u"Product", u"PackageName", u"ProductVersion", u"PackageCode", u"LogResults", u"CmdLine",
-                         u"ProductCode"});
+  known.Add(u"Startup",
+            {u"Product", u"PackageName", u"ProductVersion", u"PackageCode", u"LogResults", u"CmdLine", u"ProductCode"});
   known.Add(u"MsiVersion", {}, true);
   known.Add(packageName, {u"Location"});
   if (const ScannedSection* msiVersion = scan.Find(u"MsiVersion")) {
@@ -264,7 +265,8 @@ void CheckPackageReading(const Observation& seen, const std::string& packageFile
 // Where the instance is installed, setup.exe asks for the transform inside the package.
 void CheckInstanceTransform(const Observation& seen, const std::string& packageFile, Findings& out) {
   const PackageInfo& info = seen.package.info;
-  if (info.instanceProductCode.empty() || seen.instance.adminUpdateMarker || seen.package.holdsInstanceTransform != false)
+  if (info.instanceProductCode.empty() || seen.instance.adminUpdateMarker ||
+      seen.package.holdsInstanceTransform != false)
     return;
   const std::string name = U(info.instanceName);
   out.Error("instance-transform-missing", packageFile, 0,
@@ -354,8 +356,8 @@ bool CheckEntry(const OsView& os, const OsEntryView& entry, const SettingsScan& 
   if (!entry.enabled) {
     if (entry.value == u"0") return false;  // turned off on purpose
     out.Warning("os-list-value", kSettingsName, line,
-                U(entry.key) + "=" + U(entry.value) + ": only \"1\" enables an entry and \"0\" turns it off; [" + U(entry.key) +
-                    "] is skipped");
+                U(entry.key) + "=" + U(entry.value) + ": only \"1\" enables an entry and \"0\" turns it off; [" +
+                    U(entry.key) + "] is skipped");
     return false;
   }
   const ScannedSection* section = scan.Find(entry.key);
@@ -401,7 +403,8 @@ void CheckOperatingSystems(const Observation& seen, Findings& out) {
 void CheckEngineUpdate(const Observation& seen, Findings& out) {
   const EngineView& engine = seen.engine;
   if (!engine.updateNeeded || engine.installerPresent) return;
-  out.Warning("engine-installer-missing", kSettingsName, LineOr(seen.settings.scan.LineOf(u"MsiVersion", seen.os.engineKey), 0),
+  out.Warning("engine-installer-missing", kSettingsName,
+              LineOr(seen.settings.scan.LineOf(u"MsiVersion", seen.os.engineKey), 0),
               "the installed engine (msi.dll " + U(engine.installed) + ") is older than " + U(engine.required) +
                   ", the first key of [MsiVersion], but instmsi30.exe is not in the folder: setup.exe goes on "
                   "with the old engine, and the installation may fail");

@@ -44,25 +44,24 @@ std::string Ascii(TextView text) { return ToUtf8(text); }
 // A value setup.exe reads back whole: "[" would start a section, and the reader cuts a line at
 // its last "#" and ";". In texts that only label, they give way to their full-width look-alikes.
 Text Labelled(TextView text) {
+  constexpr TextView kCut = u"[]#;";
+  constexpr TextView kLookAlike = u"\uFF3B\uFF3D\uFF03\uFF1B";
   Text safe;
   for (const char16_t c : text) {
-    switch (c) {
-      case u'[': safe += u'\uFF3B'; break;
-      case u']': safe += u'\uFF3D'; break;
-      case u'#': safe += u'\uFF03'; break;
-      case u';': safe += u'\uFF1B'; break;
-      case u'\r':
-      case u'\n': safe += u' '; break;
-      default: safe += c;
-    }
+    const size_t cut = kCut.find(c);
+    safe += c == u'\r' || c == u'\n' ? u' ' : cut == TextView::npos ? c : kLookAlike[cut];
   }
   return safe;
 }
 
+// One "key=value" line.
+std::string Line(const std::string& key, const std::string& value) { return key + "=" + value + "\n"; }
+
 bool CutByTheReader(TextView value) { return value.find_first_of(u"[#;\r\n") != TextView::npos; }
 
 std::string FileBytes(const std::string& lines) {
-  const bool ascii = std::all_of(lines.begin(), lines.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  const bool ascii =
+      std::all_of(lines.begin(), lines.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   std::string bytes = ascii ? "" : "\xEF\xBB\xBF";
   for (const char c : lines) {
     if (c == '\n') bytes += '\r';
@@ -93,8 +92,8 @@ bool SameFile(const fs::path& a, const fs::path& b) {
 
 struct Output {
   fs::path target;
-  std::string bytes;           // written when source is empty
-  fs::path source;             // copied when set
+  std::string bytes;  // written when source is empty
+  fs::path source;    // copied when set
 };
 
 }  // namespace
@@ -107,13 +106,17 @@ std::optional<MinimumWindows> MinimumWindowsNamed(TextView name) {
 }
 
 MinimumWindows MinimumWindowsOf(const SystemVersion& system) {
-  const std::string number = std::to_string(system.major) + "." + std::to_string(system.minor);
-  MinimumWindows windows{u"Windows", "Windows " + number + " build " + std::to_string(system.build), system.major,
-                         system.minor, system.build,
-                         static_cast<uint16_t>(system.servicePackMajor << 8 | system.servicePackMinor)};
+  MinimumWindows windows;
+  windows.section = u"Windows";
+  windows.name = "Windows " + std::to_string(system.major) + "." + std::to_string(system.minor) + " build " +
+                 std::to_string(system.build);
+  windows.major = system.major;
+  windows.minor = system.minor;
+  windows.build = system.build;
+  windows.servicePack = static_cast<uint16_t>(system.servicePackMajor << 8 | system.servicePackMinor);
   if (windows.servicePack != 0) {
-    windows.name += " Service Pack " + std::to_string(system.servicePackMajor) + "." +
-                    std::to_string(system.servicePackMinor);
+    windows.name +=
+        " Service Pack " + std::to_string(system.servicePackMajor) + "." + std::to_string(system.servicePackMinor);
   }
   return windows;
 }
@@ -131,42 +134,44 @@ std::string StartingSettings(const PackageFacts& package, const Text& location, 
   std::string text =
       "; Written by setup-check --init from the package. ProductCode and ProductVersion are the\n"
       "; package's own: setup.exe compares them with the installed product, all four parts exactly.\n"
-      "[Startup]\n"
-      "Product=" + ToUtf8(Labelled(package.productName)) + "\n"
-      "PackageName=Package\n"
-      "ProductVersion=" + ToUtf8(package.productVersion) + "\n"
-      "ProductCode=" + ToUtf8(package.productCode) + "\n";
-  if (!options.cmdLine.empty()) text += "CmdLine=" + ToUtf8(options.cmdLine) + "\n";
-  text += "\n[Package]\nLocation=" + ToUtf8(location) + "\n\n";
-  text += package.engineVersion > 0
-              ? "; The lowest Windows Installer engine, from the package's summary (page count " +
-                    std::to_string(engine) + "),\n; then the list of systems.\n"
-              : "; The package names no engine version: 2.0, the first engine of its kind.\n";
-  text += "[MsiVersion]\n" + Ascii(EngineVersionText(engine)) + "=Systems\n\n";
+      "[Startup]\n";
+  text += Line("Product", ToUtf8(Labelled(package.productName)));
+  text += Line("PackageName", "Package");
+  text += Line("ProductVersion", ToUtf8(package.productVersion));
+  text += Line("ProductCode", ToUtf8(package.productCode));
+  if (!options.cmdLine.empty()) text += Line("CmdLine", ToUtf8(options.cmdLine));
+  text += "\n[Package]\n" + Line("Location", ToUtf8(location)) + "\n";
+
+  text += package.engineVersion > 0 ? "; The lowest Windows Installer engine, from the package's summary (page count " +
+                                          std::to_string(engine) + "),\n; then the list of systems.\n"
+                                    : "; The package names no engine version: 2.0, the first engine of its kind.\n";
+  text += "[MsiVersion]\n" + Line(Ascii(EngineVersionText(engine)), "Systems") + "\n";
   text += "; Each key set to 1 names a section with the lowest version of a system; 0 turns it off.\n";
-  text += "[Systems]\n" + section + "=1\n\n";
+  text += "[Systems]\n" + Line(section, "1") + "\n";
+
   text += "; " + windows.name + " or later.";
   if (windows.servicePack != 0) {
     text += " ServicePack " + std::to_string(windows.servicePack) + " is service pack " +
             std::to_string(windows.servicePack >> 8) + "." + std::to_string(windows.servicePack & 0xFF) +
             ":\n; the major number times 256 plus the minor number.";
   }
-  text += "\n";
-  text += "[" + section + "]\nMajorVer=" + std::to_string(windows.major) + "\nMinorVer=" +
-          std::to_string(windows.minor) + "\nBuildNo=" + std::to_string(windows.build) + "\n";
-  if (windows.servicePack != 0) text += "ServicePack=" + std::to_string(windows.servicePack) + "\n";
+  text += "\n[" + section + "]\n";
+  text += Line("MajorVer", std::to_string(windows.major));
+  text += Line("MinorVer", std::to_string(windows.minor));
+  text += Line("BuildNo", std::to_string(windows.build));
+  if (windows.servicePack != 0) text += Line("ServicePack", std::to_string(windows.servicePack));
   return FileBytes(text);
 }
 
 std::string StartingMessages(const PackageFacts& package, const MinimumWindows& minimum) {
   const std::string product = package.productName.empty() ? "This product" : ToUtf8(Labelled(package.productName));
-  return FileBytes(
-      "[0x0409]\n"
-      "1150=" + product + " needs " + minimum.name + " or later. Setup cannot continue.\n"
-      "1203=Usage: setup.exe /l language /S /a /x /debuglog file /? PROPERTY=value ...\n"
-      "1204=/l en, /l de, ... chooses the language of the messages. /S installs without any user interface.\n"
-      "1205=/a makes an administrative installation. /x removes the product.\n"
-      "1206=/debuglog file writes the Windows Installer log to that file. /? shows this text.\n");
+  return FileBytes("[0x0409]\n" +
+                   Line("1150", product + " needs " + minimum.name + " or later. Setup cannot continue.") +
+                   "1203=Usage: setup.exe /l language /S /a /x /debuglog file /? PROPERTY=value ...\n"
+                   "1204=/l en, /l de, ... chooses the language of the messages. /S installs without any user "
+                   "interface.\n"
+                   "1205=/a makes an administrative installation. /x removes the product.\n"
+                   "1206=/debuglog file writes the Windows Installer log to that file. /? shows this text.\n");
 }
 
 int WriteStartingDistribution(const InitOptions& options, const FakeModule& packageReader, std::string& report) {
@@ -178,8 +183,9 @@ int WriteStartingDistribution(const InitOptions& options, const FakeModule& pack
     return kNothingWritten;
   }
   if (CutByTheReader(options.cmdLine)) {
-    report = "setup-check: --cmdline cannot hold \"[\", \"#\" or \";\": setup.exe's settings reader cuts the line "
-             "there; give such properties on setup.exe's command line instead\n";
+    report =
+        "setup-check: --cmdline cannot hold \"[\", \"#\" or \";\": setup.exe's settings reader cuts the line "
+        "there; give such properties on setup.exe's command line instead\n";
     return kNothingWritten;
   }
   HostPlatform platform;
@@ -188,8 +194,8 @@ int WriteStartingDistribution(const InitOptions& options, const FakeModule& pack
   msi.Bind();
   const PackageFacts facts = ReadPackageFacts(msi, TextOf(package));
   if (facts.result != 0 || facts.productCode.empty() || facts.productVersion.empty()) {
-    report = "setup-check: cannot read ProductCode and ProductVersion of " + ToUtf8(options.package) +
-             " (result " + ResultCodeText(facts.result) + ")\n";
+    report = "setup-check: cannot read ProductCode and ProductVersion of " + ToUtf8(options.package) + " (result " +
+             ResultCodeText(facts.result) + ")\n";
     return kNothingWritten;
   }
 
@@ -197,8 +203,9 @@ int WriteStartingDistribution(const InitOptions& options, const FakeModule& pack
   const bool copy = options.copyPackage && !packageInFolder;
   const Text location = copy || packageInFolder ? TextOf(package.filename()) : RelativeLocation(package, folder);
   if (location.empty()) {
-    report = "setup-check: the package lies on another drive than the folder, and Location is always relative to "
-             "setup.exe's folder: leave out --no-copy\n";
+    report =
+        "setup-check: the package lies on another drive than the folder, and Location is always relative to "
+        "setup.exe's folder: leave out --no-copy\n";
     return kNothingWritten;
   }
   if (CutByTheReader(location)) {

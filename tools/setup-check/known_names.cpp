@@ -23,7 +23,8 @@ size_t EditDistance(TextView a, TextView b) {
   for (size_t i = 1; i <= a.size(); ++i) {
     for (size_t j = 1; j <= b.size(); ++j) {
       d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
     }
   }
   return d[a.size()][b.size()];
@@ -36,10 +37,21 @@ struct LanguageOfCode {
 
 // The languages /l names, by the identifier it gives.
 constexpr std::array<LanguageOfCode, 15> kLanguages = {{
-    {0x0419, "Russian"},   {0x0422, "Ukrainian"},  {0x0409, "English"},   {0x0426, "Latvian"},
-    {0x0427, "Lithuanian"}, {0x0418, "Romanian"},  {0x0402, "Bulgarian"}, {0x0407, "German"},
-    {0x0437, "Georgian"},  {0x043F, "Kazakh"},     {0x042A, "Vietnamese"}, {0x0415, "Polish"},
-    {0x041F, "Turkish"},   {0x042C, "Azerbaijani"}, {0x0804, "Chinese (Simplified)"},
+    {0x0419, "Russian"},
+    {0x0422, "Ukrainian"},
+    {0x0409, "English"},
+    {0x0426, "Latvian"},
+    {0x0427, "Lithuanian"},
+    {0x0418, "Romanian"},
+    {0x0402, "Bulgarian"},
+    {0x0407, "German"},
+    {0x0437, "Georgian"},
+    {0x043F, "Kazakh"},
+    {0x042A, "Vietnamese"},
+    {0x0415, "Polish"},
+    {0x041F, "Turkish"},
+    {0x042C, "Azerbaijani"},
+    {0x0804, "Chinese (Simplified)"},
 }};
 
 }  // namespace

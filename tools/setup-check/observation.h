@@ -97,8 +97,8 @@ struct EngineView {
 struct PackageView {
   Text path;
   bool exists = false;
-  MsiResult inspection = 0;  // InspectPackage's result
-  PackageInfo info;          // what the inspection read (database closed)
+  MsiResult inspection = 0;                    // InspectPackage's result
+  PackageInfo info;                            // what the inspection read (database closed)
   std::optional<bool> holdsInstanceTransform;  // the instance's Name.mst among its storages
 };
 

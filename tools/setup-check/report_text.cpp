@@ -36,10 +36,11 @@ void Options(TextOut& out, const Observation& seen) {
                                            : "usage asked for");
   out.Row("install mode", InstallModeName(view.installMode));
   out.Row("UI level", UiLevelText(view.uiLevel));
+  const std::string code = view.languageCode ? U(*view.languageCode) : std::string();
   out.Row("language", U(FormatHex4(view.languageId)) +
                           (!view.languageCode        ? " (the user's default)"
-                           : view.languageCodeKnown ? " (from /l " + U(*view.languageCode) + ")"
-                                                    : " (/l " + U(*view.languageCode) + " is no code it knows: the user's)"));
+                           : view.languageCodeKnown ? " (from /l " + code + ")"
+                                                    : " (/l " + code + " is no code it knows: the user's)"));
   out.Row("debug log", OrNone(view.debugLogPath));
   out.Row("instance", view.instance ? U(*view.instance) + " (accepted, not used by setup.exe)" : "(not given)");
   std::string parameters;
@@ -146,7 +147,8 @@ void End(TextOut& out, const Observation& seen) {
             Quoted(box.text) + " (caption " + Quoted(box.caption) + ", style " + U(FormatHex4(box.style)) + ")");
   }
   if (!view.standardOutput.empty()) out.Row("standard output", "the usage text");
-  out.Row("exit code", std::to_string(view.exitCode) + " (" + ExitCodeMeaning(view.exitCode, seen.install.reached) + ")");
+  out.Row("exit code",
+          std::to_string(view.exitCode) + " (" + ExitCodeMeaning(view.exitCode, seen.install.reached) + ")");
 }
 
 void Problems(TextOut& out, const std::vector<Finding>& findings) {

@@ -51,7 +51,8 @@ constexpr std::array<KnownCode, 32> kCodes = {{
 }  // namespace
 
 std::string ResultCodeMeaning(uint32_t code) {
-  const auto found = std::find_if(kCodes.begin(), kCodes.end(), [&](const KnownCode& known) { return known.code == code; });
+  const auto found =
+      std::find_if(kCodes.begin(), kCodes.end(), [&](const KnownCode& known) { return known.code == code; });
   return found == kCodes.end() ? "a system error code" : found->meaning;
 }
 

@@ -19,7 +19,7 @@ struct ProblemCase {
   std::string code;
   std::string file;
   size_t line;
-  int exitCode;          // of the check: the finding's own severity plus what follows from it
+  int exitCode;           // of the check: the finding's own severity plus what follows from it
   const char* says = "";  // a part of the message that tells the person what to do
 };
 

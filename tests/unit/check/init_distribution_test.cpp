@@ -49,8 +49,10 @@ TEST(StartingSettings, TakesTheEngineFromThePackagesPageCount) {
   const struct {
     int32_t pageCount;
     const char* key;
-  } cases[] = {{200, "[MsiVersion]\r\n2.0=Systems\r\n"}, {301, "[MsiVersion]\r\n3.1=Systems\r\n"},
-               {405, "[MsiVersion]\r\n4.5=Systems\r\n"}, {0, "[MsiVersion]\r\n2.0=Systems\r\n"}};
+  } cases[] = {{200, "[MsiVersion]\r\n2.0=Systems\r\n"},
+               {301, "[MsiVersion]\r\n3.1=Systems\r\n"},
+               {405, "[MsiVersion]\r\n4.5=Systems\r\n"},
+               {0, "[MsiVersion]\r\n2.0=Systems\r\n"}};
   for (const auto& c : cases) {
     PackageFacts facts = Widget();
     facts.engineVersion = c.pageCount;
@@ -63,7 +65,8 @@ TEST(StartingSettings, KeepsANameWithTheReadersCutCharactersWhole) {
   facts.productName = u"C# Tools [Beta]; Pro";
   const std::string text = StartingSettings(facts, u"w.msi", InitOptions{});
   EXPECT_TRUE(text.starts_with("\xEF\xBB\xBF")) << "UTF-8 with its mark, as the name is no longer ASCII";
-  EXPECT_NE(text.find("Product=C\xEF\xBC\x83 Tools \xEF\xBC\xBB" "Beta\xEF\xBC\xBD\xEF\xBC\x9B Pro\r\n"),
+  EXPECT_NE(text.find("Product=C\xEF\xBC\x83 Tools \xEF\xBC\xBB"
+                      "Beta\xEF\xBC\xBD\xEF\xBC\x9B Pro\r\n"),
             std::string::npos);
 }
 
@@ -87,8 +90,8 @@ TEST(StartingDistribution, PassesTheCheckAndInstallsWithTheGivenProperties) {
 }
 
 TEST(ParseInitArguments, TakesNamesOrNumbersAndRefusesTheRest) {
-  const ParsedInit parsed = ParseInitArguments(
-      {u"--force", u"w.msi", u"--min-os=xp-sp3", u"out", u"--cmdline", u"A=1 B=2", u"--setup-exe", u"s.exe", u"--no-copy"});
+  const ParsedInit parsed = ParseInitArguments({u"--force", u"w.msi", u"--min-os=xp-sp3", u"out", u"--cmdline",
+                                                u"A=1 B=2", u"--setup-exe", u"s.exe", u"--no-copy"});
   ASSERT_TRUE(parsed.options) << parsed.error;
   EXPECT_EQ(parsed.options->package, u"w.msi");
   EXPECT_EQ(parsed.options->folder, u"out");
@@ -98,9 +101,9 @@ TEST(ParseInitArguments, TakesNamesOrNumbersAndRefusesTheRest) {
   EXPECT_TRUE(parsed.options->force);
   EXPECT_FALSE(parsed.options->copyPackage);
   const std::vector<std::vector<Text>> wrong = {
-      {u"w.msi"},                                    // no folder
-      {u"w.msi", u"d", u"e"},                        // two folders
-      {u"w.msi", u"d", u"--min-os", u"xp-sp4"},      // no such name
+      {u"w.msi"},                                        // no folder
+      {u"w.msi", u"d", u"e"},                            // two folders
+      {u"w.msi", u"d", u"--min-os", u"xp-sp4"},          // no such name
       {u"w.msi", u"d", u"--min-os", u"6.1.7601.256.0"},  // a service pack beyond its byte
       {u"w.msi", u"d", u"--cmdline"},
       {u"w.msi", u"d", u"--copy"},
