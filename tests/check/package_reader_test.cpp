@@ -11,6 +11,7 @@
 #include "setup/platform/host/host_platform.h"
 #include "tests/support/temp_dir.h"
 #include "tools/setup-check/findings.h"
+#include "tools/setup-check/init_distribution.h"
 #include "tools/setup-check/observation.h"
 
 namespace setup::check {
@@ -47,11 +48,18 @@ std::string PackageSource(const std::string& keyFileId) {
 // A distribution folder with a real package, Setup.ini and a setup.ini naming an instance.
 class RealPackage : public ::testing::Test {
  protected:
-  void Build(const std::string& keyFileId, const std::string& settingsProductCode) {
+  // The instance's transform Inst2.mst is embedded unless told otherwise (any compound file
+  // stands in for it here: only its name is looked for).
+  void Build(const std::string& keyFileId, const std::string& settingsProductCode, bool embedTransform = true) {
     dir.Write("build\\ledgr.dll", "key file");
     dir.Write("build\\p.wxs", PackageSource(keyFileId));
+    dir.Write("build\\_Storages.idt", "Name\tData\r\ns62\tV0\r\n_Storages\tName\r\nInst2.mst\tInst2.mst\r\n");
     const std::string build = HostPathOf(dir.PathOf("build"));
-    const std::string command = "cd '" + build + "' && " SETUP_WIXL " -o ../Product.MSI p.wxs";
+    std::string command = "cd '" + build + "' && " SETUP_WIXL " -o ../Product.MSI p.wxs";
+    if (embedTransform) {
+      command += " && mkdir _Storages && cp ../Product.MSI _Storages/Inst2.mst && " SETUP_MSIBUILD
+                 " ../Product.MSI -i _Storages.idt";
+    }
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     dir.Write("Setup.ini", "[Startup]\nPackageName=Pkg\nProductVersion=2.0.1\nProductCode=" + settingsProductCode +
                                "\n[Pkg]\nLocation=product.msi\n[MsiVersion]\n3.1=Systems\n[Systems]\nW=1\n"
@@ -78,6 +86,7 @@ TEST_F(RealPackage, ReadsTheIdentityAndTheInstanceOfAPackageWithItsKeyFile) {
   EXPECT_FALSE(seen.package.info.packageCode.empty());
   EXPECT_EQ(seen.package.info.instanceName, u"Inst2");
   EXPECT_EQ(seen.install.commandLine, u"TRANSFORMS=:Inst2.mst; ");
+  EXPECT_EQ(seen.package.holdsInstanceTransform, true);
   EXPECT_TRUE(FindProblems(seen).empty());
 }
 
@@ -99,6 +108,37 @@ TEST_F(RealPackage, ReportsAProductCodeThatDiffersFromThePackagesOwn) {
   ASSERT_EQ(findings.size(), 1u);
   EXPECT_EQ(findings[0].code, "product-code-mismatch");
   EXPECT_EQ(findings[0].line, 4u);
+}
+
+TEST_F(RealPackage, ReportsAnInstanceTransformThePackageDoesNotHold) {
+  Build("ledgr.dll", kProductCode, false);
+  const Observation seen = Run();
+  EXPECT_EQ(seen.package.holdsInstanceTransform, false);
+  const auto findings = FindProblems(seen);
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(findings[0].code, "instance-transform-missing");
+}
+
+TEST_F(RealPackage, InitWritesAFolderTheCheckAcceptsAndOverwritesOnlyWhenTold) {
+  Build("ledgr.dll", kProductCode);
+  InitOptions options;
+  options.package = FromUtf8(HostPathOf(dir.PathOf("Product.MSI")));  // as a person types it on this machine
+  options.folder = FromUtf8(HostPathOf(dir.PathOf("out")));
+  std::string report;
+  ASSERT_EQ(WriteStartingDistribution(options, SystemPackageReader(), report), 0) << report;
+  CheckOptions check;
+  const Observation seen = Observe(check, dir.PathOf("out"), SystemPackageReader());
+  EXPECT_EQ(seen.settings.location, u"Product.MSI");
+  EXPECT_EQ(seen.package.info.productVersion, u"2.0.1");
+  for (const Finding& finding : FindProblems(seen)) ADD_FAILURE() << finding.code << " " << finding.message;
+
+  dir.Write("out\\SETUP.INI", "mine");  // the same file as Setup.ini, where setup.exe runs
+  std::filesystem::remove(HostPathOf(dir.PathOf("out\\Setup.ini")));
+  EXPECT_EQ(WriteStartingDistribution(options, SystemPackageReader(), report), 3);
+  EXPECT_NE(report.find("SETUP.INI"), std::string::npos) << report;
+  options.force = true;
+  EXPECT_EQ(WriteStartingDistribution(options, SystemPackageReader(), report), 0) << report;
+  EXPECT_EQ(ToUtf8(Observe(check, dir.PathOf("out"), SystemPackageReader()).settings.productCode), kProductCode);
 }
 
 TEST_F(RealPackage, ReportsAFileThatIsNoPackage) {

@@ -38,7 +38,7 @@ MsiResult CopyOut(const Text& value, NativeChar* buffer, uint32_t* capacity) {
   return 0;
 }
 
-// The two query shapes the program runs; anything else is a syntax error to the fake.
+// The query shapes the program and the check run; anything else is a syntax error to the fake.
 std::optional<std::optional<Text>> RunQuery(const FakePackage& package, TextView query) {
   const auto lookup = [&](TextView prefix, const std::map<Text, Text>& table) -> std::optional<std::optional<Text>> {
     if (!query.starts_with(prefix) || !query.ends_with(u"'")) return std::nullopt;
@@ -47,6 +47,9 @@ std::optional<std::optional<Text>> RunQuery(const FakePackage& package, TextView
     return found == table.end() ? std::optional<Text>() : std::optional<Text>(found->second);
   };
   if (auto row = lookup(u"SELECT Value FROM Property WHERE Property = '", package.properties)) return row;
+  std::map<Text, Text> storages;
+  for (const Text& name : package.storages) storages[name] = name;
+  if (auto row = lookup(u"SELECT Name FROM _Storages WHERE Name = '", storages)) return row;
   return lookup(u"SELECT Version FROM File WHERE File = '", package.fileVersions);
 }
 

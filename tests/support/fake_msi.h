@@ -41,6 +41,7 @@ struct FakePackage {
   std::map<uint32_t, FakeSummaryProperty> summary;   // by property id; absent ones read as VT_EMPTY
   std::map<Text, Text> properties;                   // the Property table
   std::map<Text, Text> fileVersions;                 // the File table: key to Version
+  std::set<Text> storages;                           // the _Storages table: embedded transforms
 };
 
 struct FakeProduct {

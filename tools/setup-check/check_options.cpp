@@ -148,6 +148,11 @@ ParsedArguments ParseCheckArguments(const std::vector<Text>& arguments) {
       const auto installed = value ? ParseInstalled(*value) : std::nullopt;
       if (!installed) return {std::nullopt, Problem("--installed", value)};
       options.installed.push_back(*installed);
+    } else if (IsOption(argument, u"--codepage")) {
+      const auto value = cursor.ValueOf(argument, u"--codepage");
+      const auto codePage = value ? WholeNumber(*value) : std::nullopt;
+      if (!codePage || !DecodeCodePage(*codePage, "a")) return {std::nullopt, Problem("--codepage", value)};
+      options.codePage = *codePage;
     } else if (IsOption(argument, u"--command-line")) {
       options.setupArgumentText = cursor.ValueOf(argument, u"--command-line");
       if (!options.setupArgumentText) return {std::nullopt, Problem("--command-line", std::nullopt)};
@@ -165,10 +170,53 @@ ParsedArguments ParseCheckArguments(const std::vector<Text>& arguments) {
   return {options, std::string()};
 }
 
+ParsedInit ParseInitArguments(const std::vector<Text>& arguments) {
+  InitOptions options;
+  ArgumentCursor cursor(arguments);
+  std::vector<Text> positional;
+  while (!cursor.Done()) {
+    const Text& argument = cursor.Take();
+    if (argument == u"--force") {
+      options.force = true;
+    } else if (argument == u"--no-copy") {
+      options.copyPackage = false;
+    } else if (IsOption(argument, u"--min-os")) {
+      const auto value = cursor.ValueOf(argument, u"--min-os");
+      std::optional<MinimumWindows> minimum = value ? MinimumWindowsNamed(*value) : std::nullopt;
+      const auto system = value && !minimum ? ParseSystem(*value) : std::nullopt;
+      // The ServicePack word holds each service-pack number in one byte.
+      if (system && system->servicePackMajor < 256 && system->servicePackMinor < 256)
+        minimum = MinimumWindowsOf(*system);
+      if (!minimum)
+        return {std::nullopt, Problem("--min-os", value) + " (a name: " + MinimumWindowsNames() +
+                                  "; or MAJOR.MINOR.BUILD[.SPMAJOR.SPMINOR])"};
+      options.minimum = *minimum;
+    } else if (IsOption(argument, u"--cmdline")) {
+      const auto value = cursor.ValueOf(argument, u"--cmdline");
+      if (!value) return {std::nullopt, Problem("--cmdline", value)};
+      options.cmdLine = *value;
+    } else if (IsOption(argument, u"--setup-exe")) {
+      options.setupExe = cursor.ValueOf(argument, u"--setup-exe");
+      if (!options.setupExe) return {std::nullopt, Problem("--setup-exe", std::nullopt)};
+    } else if (argument.starts_with(u"--") || positional.size() == 2) {
+      return {std::nullopt, "unexpected argument: " + ToUtf8(argument)};
+    } else {
+      positional.push_back(argument);
+    }
+  }
+  if (positional.size() != 2) return {std::nullopt, "--init wants a package and a folder: --init PACKAGE.msi DIR"};
+  options.package = positional[0];
+  options.folder = positional[1];
+  return {options, std::string()};
+}
+
 std::string CheckUsage() {
   return "usage: setup-check [--os MAJOR.MINOR.BUILD[.SPMAJOR.SPMINOR]] [--language 0x0419]\n"
-         "                   [--engine 5.0.7601.17514] [--installed PRODUCTCODE=VERSION ...] [--json]\n"
+         "                   [--engine 5.0.7601.17514] [--installed PRODUCTCODE=VERSION ...]\n"
+         "                   [--codepage 1252] [--json]\n"
          "                   DIST_DIR [-- setup.exe arguments | --command-line TEXT]\n"
+         "       setup-check --init PACKAGE.msi DIR [--min-os NAME | --min-os MAJOR.MINOR.BUILD[.SPMAJOR.SPMINOR]]\n"
+         "                   [--cmdline TEXT] [--setup-exe PATH] [--no-copy] [--force]\n"
          "\n"
          "Runs setup.exe's own decisions against DIST_DIR without installing anything and reports\n"
          "what setup.exe would do there, with the problems found in the folder.\n"
@@ -176,9 +224,22 @@ std::string CheckUsage() {
          "  --language      the user's default language, hexadecimal or decimal (default 0x0409)\n"
          "  --engine        the product version of msi.dll (default 5.0.7601.17514)\n"
          "  --installed     a product installed in a version; repeat for more\n"
+         "  --codepage      the ANSI code page of the target machine, for files without a mark (default 1252)\n"
          "  --json          the report as JSON (see tools/setup-check/README.md)\n"
          "  --command-line  the text after setup.exe's path on its command line, taken as it is\n"
-         "Exit code: 0 clean, 1 warnings only, 2 errors, 3 the check itself could not run.\n";
+         "Exit code: 0 clean, 1 warnings only, 2 errors, 3 the check itself could not run.\n"
+         "\n"
+         "--init writes a starting distribution into DIR from the package itself: Setup.ini (its\n"
+         "ProductName, ProductCode, ProductVersion and engine version) and 0x0409.ini; it copies the\n"
+         "package in and never overwrites a file.\n"
+         "  --min-os        the lowest Windows the product accepts (default xp-sp3): " +
+         MinimumWindowsNames() +
+         "\n"
+         "  --cmdline       CmdLine, the properties every installation gets\n"
+         "  --setup-exe     copies this setup.exe in\n"
+         "  --no-copy       Location names the package where it lies instead of a copy\n"
+         "  --force         overwrites files that exist\n"
+         "Exit code: 0 written, 3 nothing written.\n";
 }
 
 Text SetupCommandLine(const Text& modulePath, const CheckOptions& options) {

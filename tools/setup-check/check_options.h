@@ -7,6 +7,8 @@
 
 #include "setup/base/text.h"
 #include "setup/platform/host/host_platform.h"
+#include "tools/setup-check/code_page.h"
+#include "tools/setup-check/init_distribution.h"
 
 namespace setup::check {
 
@@ -20,6 +22,7 @@ struct CheckOptions {
   uint16_t language = 0x0409;                     // the user's default language
   ProductVersionWords engine{5, 0, 7601, 17514};  // msi.dll's product version
   std::vector<InstalledProductOption> installed;
+  uint32_t codePage = kDefaultCodePage;  // how ANSI files read on the target machine
   bool json = false;
   Text distribution;                      // DIST_DIR as given
   std::vector<Text> setupArguments;       // after "--"
@@ -34,6 +37,14 @@ struct ParsedArguments {
 // The arguments after the program name.
 ParsedArguments ParseCheckArguments(const std::vector<Text>& arguments);
 std::string CheckUsage();
+
+struct ParsedInit {
+  std::optional<InitOptions> options;
+  std::string error;
+};
+
+// The arguments after "--init".
+ParsedInit ParseInitArguments(const std::vector<Text>& arguments);
 
 // The process command line setup.exe would get: its quoted path, then the arguments quoted as
 // a Windows program expects them to be (blanks and quotation marks protected).

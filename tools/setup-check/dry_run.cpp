@@ -88,6 +88,13 @@ FileContent DryRunPlatform::ReadWholeFile(const Text& path) {
   return HostPlatform::ReadWholeFile(FromUtf8(std::string(resolved.begin(), resolved.end())));
 }
 
+// 1252 keeps the host platform's own table, which maps the five bytes 1252 leaves undefined as
+// Windows does; other code pages are decoded by the machine the check runs on.
+Text DryRunPlatform::DecodeAnsi(std::string_view bytes) {
+  if (codePage == kDefaultCodePage) return HostPlatform::DecodeAnsi(bytes);
+  return DecodeCodePage(codePage, bytes).value_or(Text());
+}
+
 DryRun::DryRun(const CheckOptions& options, const Text& modulePath, const FakeModule& packageReader) {
   if (current != nullptr) {
     std::fputs("setup-check: two dry runs at once\n", stderr);
@@ -96,6 +103,7 @@ DryRun::DryRun(const CheckOptions& options, const Text& modulePath, const FakeMo
   current = this;
   platform.moduleFileName = modulePath;
   platform.userLanguage = options.language;
+  platform.codePage = options.codePage;
   platform.system = options.system;
   platform.productVersions[u"msi.dll"] = options.engine;
   platform.modules[u"msi.dll"] = DryRunMsiDll(packageReader);

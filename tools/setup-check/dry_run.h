@@ -11,6 +11,7 @@
 #include "setup/installer/msi_library.h"
 #include "setup/platform/host/host_platform.h"
 #include "tools/setup-check/check_options.h"
+#include "tools/setup-check/code_page.h"
 
 namespace setup::check {
 
@@ -24,9 +25,11 @@ class DryRunPlatform : public HostPlatform {
  public:
   std::vector<FileProbe> probes;
   std::vector<Text> reads;
+  uint32_t codePage = kDefaultCodePage;  // the target machine's ANSI code page
 
   bool FileExists(const Text& path) override;
   FileContent ReadWholeFile(const Text& path) override;
+  Text DecodeAnsi(std::string_view bytes) override;
 };
 
 struct InstallCall {

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include "setup/base/chars.h"
 #include "setup/base/numbers.h"
 #include "setup/driver/version_number.h"
+#include "tools/setup-check/known_names.h"
 #include "tools/setup-check/report.h"
+#include "tools/setup-check/result_codes.h"
 
 namespace setup::check {
 namespace {
@@ -38,12 +41,35 @@ const ScannedKey* LastKey(const ScannedSection& section, TextView key) {
   return found == section.keys.rend() ? nullptr : &*found;
 }
 
+// "MinorVer 0" becomes the key "MinorVer 0": the likely meaning is its first word "=" the rest.
+std::string WithoutEqualsMessage(const ScannedKey& key) {
+  const std::string line = U(key.key);
+  const size_t space = line.find_first_of(" \t:");
+  const std::string meant = space == std::string::npos
+                                ? line + "=..."
+                                : line.substr(0, space) + "=" + line.substr(line.find_first_not_of(" \t:", space));
+  return "\"" + line + "\" has no \"=\": setup.exe takes the whole line for a key with an empty value; did you mean " +
+         meant + "?";
+}
+
 // A bracket anywhere starts a section, and a repeated section name is dropped whole.
-void CheckDocumentShape(const SettingsScan& scan, const std::string& file, Findings& out) {
+void CheckDocumentShape(const SettingsScan& scan, const std::string& file, uint32_t codePage, Findings& out) {
   if (scan.utf8WithoutMark) {
     out.Warning("utf8-without-mark", file, 0,
                 "UTF-8 text without a byte-order mark: setup.exe reads it in the ANSI code page, so letters "
                 "beyond ASCII come out garbled; save it with a byte-order mark");
+  }
+  if (scan.ansiBeyondAscii) {
+    out.Warning("ansi-code-page", file, 0,
+                "ANSI text with characters beyond ASCII: setup.exe reads them in the target machine's ANSI code "
+                "page, so they read as here (code page " +
+                    std::to_string(codePage) +
+                    ") only where that is the system's; save the file as UTF-8 with a byte-order mark");
+  }
+  for (const ScannedSection& section : scan.sections) {
+    for (const ScannedKey& key : section.keys) {
+      if (!key.hasEquals) out.Warning("missing-equals", file, key.line, WithoutEqualsMessage(key));
+    }
   }
   for (const StrayBracket& stray : scan.strayBrackets) {
     out.Warning("bracket-in-line", file, stray.line,
@@ -54,6 +80,130 @@ void CheckDocumentShape(const SettingsScan& scan, const std::string& file, Findi
     out.Warning("duplicate-section", file, section.line,
                 "section [" + U(section.name) + "] appears again (first at line " +
                     std::to_string(SectionLine(scan, section.name)) + "); setup.exe ignores this one");
+  }
+}
+
+// A section setup.exe reads, with the keys it reads there.
+struct KnownSection {
+  Text name;
+  std::vector<Text> keys;
+  bool anyKey = false;      // its keys are names the file chooses (versions, entries, instances)
+  bool ignoreCase = false;  // read by the instance reader, which ignores the case of A-Z
+};
+
+class KnownSections {
+ public:
+  void Add(const Text& name, std::vector<Text> keys, bool anyKey = false, bool ignoreCase = false) {
+    if (name.empty()) return;
+    if (KnownSection* known = Find(name)) {
+      known->keys.insert(known->keys.end(), keys.begin(), keys.end());
+      known->anyKey = known->anyKey || anyKey;
+      return;
+    }
+    list_.push_back({name, std::move(keys), anyKey, ignoreCase});
+  }
+  KnownSection* Find(TextView name) {
+    for (KnownSection& known : list_) {
+      if (known.name == name || (known.ignoreCase && EqualsIgnoringAsciiCase(known.name, name))) return &known;
+    }
+    return nullptr;
+  }
+  std::vector<Text> Names() const {
+    std::vector<Text> names;
+    for (const KnownSection& known : list_) names.push_back(known.name);
+    return names;
+  }
+
+ private:
+  std::vector<KnownSection> list_;
+};
+
+// Everything setup.exe reads of Setup.ini, following the names the file itself gives.
+KnownSections SectionsRead(const SettingsScan& scan, const Text& packageName, bool alsoInstanceFile) {
+  KnownSections known;
+  known.Add(u"Startup",
+            {u"Product", u"PackageName", u"ProductVersion", u"PackageCode", u"LogResults", u"CmdLine", u"ProductCode"});
+  known.Add(u"MsiVersion", {}, true);
+  known.Add(packageName, {u"Location"});
+  if (const ScannedSection* msiVersion = scan.Find(u"MsiVersion")) {
+    for (const ScannedKey& list : msiVersion->keys) {
+      known.Add(list.value, {}, true);
+      const ScannedSection* entries = scan.Find(list.value);
+      for (size_t i = 0; entries != nullptr && i < entries->keys.size(); ++i) {
+        known.Add(entries->keys[i].key, {u"MajorVer", u"MinorVer", u"BuildNo", u"ServicePack"});
+      }
+    }
+  }
+  if (!alsoInstanceFile) return known;
+  known.Add(u"Instances", {}, true, true);
+  for (const ScannedSection& section : scan.sections) {
+    if (!EqualsIgnoringAsciiCase(section.name, u"Instances")) continue;
+    for (const ScannedKey& key : section.keys) {
+      if (!EqualsIgnoringAsciiCase(key.key, u"count")) known.Add(key.value, {u"ProductCode"}, false, true);
+    }
+  }
+  return known;
+}
+
+bool HasKey(const ScannedSection& section, TextView key, bool ignoreCase) {
+  return std::any_of(section.keys.begin(), section.keys.end(), [&](const ScannedKey& scanned) {
+    return scanned.key == key || (ignoreCase && EqualsIgnoringAsciiCase(scanned.key, key));
+  });
+}
+
+// A near miss of a name the file lacks loses a setting: an error. Anything else only clutters.
+void CheckKeys(const ScannedSection& section, const KnownSection& known, Findings& out) {
+  if (known.anyKey) return;
+  for (const ScannedKey& key : section.keys) {
+    if (!key.hasEquals) continue;
+    const bool read = std::any_of(known.keys.begin(), known.keys.end(), [&](const Text& name) {
+      return name == key.key || (known.ignoreCase && EqualsIgnoringAsciiCase(name, key.key));
+    });
+    if (read) continue;
+    const std::string where = U(key.key) + " in [" + U(section.name) + "]";
+    const std::optional<Text> meant = NearestName(key.key, known.keys);
+    if (meant && !HasKey(section, *meant, known.ignoreCase)) {
+      out.Error("unknown-key", kSettingsName, key.line,
+                "setup.exe never reads " + where + ": did you mean " + U(*meant) +
+                    "? Names count letter for letter, case included, so this value is lost");
+    } else {
+      out.Warning("unknown-key", kSettingsName, key.line,
+                  "setup.exe never reads " + where + (meant ? "; did you mean " + U(*meant) + "?" : ""));
+    }
+  }
+}
+
+// With [Startup] misspelt, its PackageName still tells which section was meant for the package.
+Text IntendedPackageName(const SettingsScan& scan, const Text& packageName) {
+  if (!packageName.empty() || scan.Find(u"Startup") != nullptr) return packageName;
+  for (const ScannedSection& section : scan.sections) {
+    if (section.ignored || NearestName(section.name, {u"Startup"}) == std::nullopt) continue;
+    for (const ScannedKey& key : section.keys) {
+      if (key.key == u"PackageName") return key.value;
+    }
+  }
+  return packageName;
+}
+
+void CheckNames(const SettingsScan& scan, const Text& packageName, bool alsoInstanceFile, Findings& out) {
+  KnownSections known = SectionsRead(scan, IntendedPackageName(scan, packageName), alsoInstanceFile);
+  const std::vector<Text> names = known.Names();
+  for (const ScannedSection& section : scan.sections) {
+    if (section.ignored) continue;
+    if (const KnownSection* read = known.Find(section.name)) {
+      CheckKeys(section, *read, out);
+      continue;
+    }
+    const std::optional<Text> meant = NearestName(section.name, names);
+    const std::string name = "[" + U(section.name) + "]";
+    if (meant && scan.Find(*meant) == nullptr) {
+      out.Error("unknown-section", kSettingsName, section.line,
+                "setup.exe never reads " + name + ": did you mean [" + U(*meant) +
+                    "]? Names count letter for letter, case included, and Setup.ini has no [" + U(*meant) + "]");
+    } else {
+      out.Warning("unknown-section", kSettingsName, section.line,
+                  "setup.exe never reads " + name + (meant ? "; did you mean [" + U(*meant) + "]?" : ""));
+    }
   }
 }
 
@@ -70,7 +220,7 @@ bool CheckSettingsFile(const Observation& seen, Findings& out) {
                   "every run ends with message 1150");
     return false;
   }
-  CheckDocumentShape(seen.settings.scan, kSettingsName, out);
+  CheckDocumentShape(seen.settings.scan, kSettingsName, seen.options.codePage, out);
   return true;
 }
 
@@ -108,8 +258,21 @@ void CheckPackageReading(const Observation& seen, const std::string& packageFile
     return;
   }
   out.Error("package-unreadable", packageFile, 0,
-            "the package cannot be read as a Windows Installer package (result " + std::to_string(package.inspection) +
+            "the package cannot be read as a Windows Installer package (result " + ResultCodeText(package.inspection) +
                 "); setup.exe still hands it to the installer");
+}
+
+// Where the instance is installed, setup.exe asks for the transform inside the package.
+void CheckInstanceTransform(const Observation& seen, const std::string& packageFile, Findings& out) {
+  const PackageInfo& info = seen.package.info;
+  if (info.instanceProductCode.empty() || seen.instance.adminUpdateMarker ||
+      seen.package.holdsInstanceTransform != false)
+    return;
+  const std::string name = U(info.instanceName);
+  out.Error("instance-transform-missing", packageFile, 0,
+            "setup.ini names the instance \"" + name + "\", but the package holds no transform " + name +
+                ".mst: where that instance is installed, setup.exe asks for TRANSFORMS=:" + name +
+                ".mst; and the installation fails");
 }
 
 void CheckPackage(const Observation& seen, Findings& out) {
@@ -140,6 +303,15 @@ void CheckPackage(const Observation& seen, Findings& out) {
   }
   CheckPackageReading(seen, location, out);
   CheckPackageIdentity(seen, out);
+  CheckInstanceTransform(seen, location, out);
+}
+
+// "MinorVer 0": the line meant for the key, which the reader took whole.
+const ScannedKey* LineWithoutEquals(const ScannedSection& section, TextView key) {
+  for (const ScannedKey& scanned : section.keys) {
+    if (!scanned.hasEquals && scanned.key.starts_with(key)) return &scanned;
+  }
+  return nullptr;
 }
 
 bool IsMalformedVersionPart(TextView value) {
@@ -155,6 +327,7 @@ void CheckEntryNumbers(const ScannedSection& section, const OsEntryView& entry, 
                                       : "the entry asks for " + RequirementText(entry.requirement) + " instead";
   for (const TextView key : {TextView(u"MajorVer"), TextView(u"MinorVer"), TextView(u"BuildNo")}) {
     const ScannedKey* found = LastKey(section, key);
+    if (found == nullptr) found = LineWithoutEquals(section, key);
     if (found == nullptr || found->value.empty()) {
       out.Warning("os-entry-key-missing", kSettingsName, found == nullptr ? section.line : found->line,
                   "[" + name + "] has no " + U(key) + ": " + consequence);
@@ -181,9 +354,10 @@ void CheckServicePack(const ScannedSection& section, Findings& out) {
 bool CheckEntry(const OsView& os, const OsEntryView& entry, const SettingsScan& scan, Findings& out) {
   const size_t line = LineOr(scan.LineOf(os.listSection, entry.key), 0);
   if (!entry.enabled) {
+    if (entry.value == u"0") return false;  // turned off on purpose
     out.Warning("os-list-value", kSettingsName, line,
-                U(entry.key) + "=" + U(entry.value) + ": only the value \"1\" enables an entry, so [" + U(entry.key) +
-                    "] is skipped");
+                U(entry.key) + "=" + U(entry.value) + ": only \"1\" enables an entry and \"0\" turns it off; [" +
+                    U(entry.key) + "] is skipped");
     return false;
   }
   const ScannedSection* section = scan.Find(entry.key);
@@ -226,7 +400,17 @@ void CheckOperatingSystems(const Observation& seen, Findings& out) {
   }
 }
 
-void CheckLanguageFile(const LanguageFileView& file, Findings& out) {
+void CheckEngineUpdate(const Observation& seen, Findings& out) {
+  const EngineView& engine = seen.engine;
+  if (!engine.updateNeeded || engine.installerPresent) return;
+  out.Warning("engine-installer-missing", kSettingsName,
+              LineOr(seen.settings.scan.LineOf(u"MsiVersion", seen.os.engineKey), 0),
+              "the installed engine (msi.dll " + U(engine.installed) + ") is older than " + U(engine.required) +
+                  ", the first key of [MsiVersion], but instmsi30.exe is not in the folder: setup.exe goes on "
+                  "with the old engine, and the installation may fail");
+}
+
+void CheckLanguageFile(const LanguageFileView& file, uint32_t codePage, Findings& out) {
   const std::string name = U(file.fileName);
   if (!file.nameIsLookedFor) {
     out.Warning("language-file-name", name, 0,
@@ -236,7 +420,7 @@ void CheckLanguageFile(const LanguageFileView& file, Findings& out) {
     out.Warning("language-file-unreadable", name, 0, "cannot be read (" + U(file.scan.openError) + ")");
     return;
   }
-  CheckDocumentShape(file.scan, name, out);
+  CheckDocumentShape(file.scan, name, codePage, out);
   const ScannedSection* section = file.scan.Find(file.expectedSection);
   if (section == nullptr) {
     std::string found;
@@ -260,7 +444,7 @@ void CheckLanguages(const Observation& seen, Findings& out) {
                 "no language file for " + U(FormatHex4(language.languageId)) +
                     " and no fallback 0x0409.ini: message boxes show empty texts");
   }
-  for (const LanguageFileView& file : seen.languageFiles) CheckLanguageFile(file, out);
+  for (const LanguageFileView& file : seen.languageFiles) CheckLanguageFile(file, seen.options.codePage, out);
 }
 
 void CheckCommandLine(const Observation& seen, Findings& out) {
@@ -269,6 +453,13 @@ void CheckCommandLine(const Observation& seen, Findings& out) {
     out.Warning("command-line-rejected", kCommandLine, 0,
                 "setup.exe rejects an argument and ignores it and everything after it: " +
                     U(commandLine.parseError.substr(0, commandLine.parseError.find(u'\n'))));
+  }
+  if (commandLine.languageCode && !commandLine.languageCodeKnown) {
+    const std::string code = U(*commandLine.languageCode);
+    out.Warning("language-code-unknown", kCommandLine, 0,
+                "/l " + code + ": " + code + " is not a language setup.exe knows; it keeps the user's language, " +
+                    LanguageName(commandLine.languageId) + ", for its messages and transform");
+    return;
   }
   const auto& transform = seen.install.languageTransform;
   if (commandLine.languageCode && transform && !transform->found) {
@@ -286,8 +477,11 @@ std::vector<Finding> FindProblems(const Observation& seen) {
   Findings out;
   CheckCommandLine(seen, out);
   if (CheckSettingsFile(seen, out)) {
+    CheckNames(seen.settings.scan, seen.settings.packageName,
+               EqualsIgnoringAsciiCase(seen.instance.file, seen.settings.path), out);
     CheckPackage(seen, out);
     CheckOperatingSystems(seen, out);
+    CheckEngineUpdate(seen, out);
   }
   CheckLanguages(seen, out);
   return out.list;

@@ -8,6 +8,7 @@
 #include "tools/setup-check/check_options.h"
 #include "tools/setup-check/findings.h"
 #include "tools/setup-check/host_paths.h"
+#include "tools/setup-check/init_distribution.h"
 #include "tools/setup-check/observation.h"
 #include "tools/setup-check/package_reader.h"
 #include "tools/setup-check/report.h"
@@ -18,8 +19,22 @@ constexpr int kCheckCouldNotRun = 3;
 
 void Print(std::FILE* stream, const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream); }
 
+int Init(const std::vector<setup::Text>& arguments) {
+  using namespace setup::check;
+  const ParsedInit parsed = ParseInitArguments(arguments);
+  if (!parsed.options) {
+    Print(stderr, "setup-check: " + parsed.error + "\n" + CheckUsage());
+    return kCheckCouldNotRun;
+  }
+  std::string report;
+  const int exitCode = WriteStartingDistribution(*parsed.options, SystemPackageReader(), report);
+  Print(exitCode == 0 ? stdout : stderr, report);
+  return exitCode;
+}
+
 int Check(const std::vector<setup::Text>& arguments) {
   using namespace setup::check;
+  if (!arguments.empty() && arguments.front() == u"--init") return Init({arguments.begin() + 1, arguments.end()});
   const ParsedArguments parsed = ParseCheckArguments(arguments);
   if (!parsed.options) {
     Print(parsed.error.empty() ? stdout : stderr,

@@ -14,6 +14,7 @@
 #include "setup/installer/engine_update.h"
 #include "setup/installer/install_launch.h"
 #include "tools/setup-check/host_paths.h"
+#include "tools/setup-check/package_facts.h"
 
 namespace setup::check {
 namespace {
@@ -59,6 +60,15 @@ void ObserveCommandLine(CommandLineView& view, DryRun& run) {
   if (parser.IsPresent(u"instance")) view.instance = parser.GetText(u"instance");
 
   SetupContext applied(run.platform, run.msi);
+  if (view.languageCode) {
+    // A code of the program's table names its language whatever the user's is; any other
+    // text keeps the user's.
+    applied.languageId = 0x0409;
+    const uint32_t asEnglish = applied.LanguageFromCode(*view.languageCode);
+    applied.languageId = 0x0419;
+    view.languageCodeKnown = applied.LanguageFromCode(*view.languageCode) == asEnglish;
+    applied.languageId = run.platform.userLanguage;
+  }
   applied.ApplyCommandLine();
   view.installMode = applied.installMode;
   view.uiLevel = applied.uiLevel;
@@ -127,6 +137,10 @@ void ObservePackage(Observation& seen, DryRun& run) {
   package.path = seen.settings.packagePath;
   package.exists = run.platform.FileExists(package.path);
   package.inspection = InspectPackage(package.info, package.path, run.platform, run.msi);
+  if (!package.info.instanceName.empty()) {
+    package.holdsInstanceTransform =
+        PackageHoldsStorage(run.msi, package.info.database, package.info.instanceName + u".mst");
+  }
   if (package.info.database != 0) run.msi.CloseHandle(package.info.database);
   package.info.database = 0;
 

@@ -22,6 +22,7 @@ struct CommandLineView {
   Text parseError;
   std::vector<Text> freeParameters;
   std::optional<Text> languageCode;  // the value of "l" when given
+  bool languageCodeKnown = false;    // one of the codes that name a language of their own
   std::optional<Text> instance;      // accepted, never used by the program
   // The context's fields once the command line is applied.
   int32_t installMode = 0;
@@ -96,8 +97,9 @@ struct EngineView {
 struct PackageView {
   Text path;
   bool exists = false;
-  MsiResult inspection = 0;  // InspectPackage's result
-  PackageInfo info;          // what the inspection read (database closed)
+  MsiResult inspection = 0;                    // InspectPackage's result
+  PackageInfo info;                            // what the inspection read (database closed)
+  std::optional<bool> holdsInstanceTransform;  // the instance's Name.mst among its storages
 };
 
 struct InstanceView {

@@ -17,5 +17,7 @@ std::string InstallModeName(int32_t installMode);
 std::string DetectionName(InstalledProduct detection);
 std::string SystemText(const SystemVersion& system);
 std::string RequirementText(const OsRequirement& requirement);
+// setup.exe's exit code in words: its own 1 before the installer, else the installer's result.
+std::string ExitCodeMeaning(int exitCode, bool installerReached);
 
 }  // namespace setup::check

@@ -3,6 +3,7 @@
 #include "setup/base/numbers.h"
 #include "tools/setup-check/json_writer.h"
 #include "tools/setup-check/report.h"
+#include "tools/setup-check/result_codes.h"
 
 namespace setup::check {
 namespace {
@@ -27,6 +28,7 @@ void WriteAssumed(JsonWriter& json, const CheckOptions& options) {
   json.EndObject();
   json.String("language", FormatHex4(options.language));
   json.String("engine", VersionWords(options.engine));
+  json.Number("codePage", options.codePage);
   json.BeginArray("installed");
   for (const InstalledProductOption& product : options.installed) {
     json.BeginObject();
@@ -47,6 +49,7 @@ void WriteOptions(JsonWriter& json, const CommandLineView& view) {
   json.Number("uiLevel", view.uiLevel);
   json.String("languageId", FormatHex4(view.languageId));
   json.Optional("languageOption", view.languageCode);
+  json.Bool("languageOptionKnown", view.languageCodeKnown);
   json.String("debugLog", view.debugLogPath);
   json.Optional("instanceOption", view.instance);
   json.BeginArray("freeParameters");
@@ -132,10 +135,16 @@ void WritePackageAndInstance(JsonWriter& json, const PackageView& package, const
   json.String("path", package.path);
   json.Bool("exists", package.exists);
   json.Number("inspectionResult", package.inspection);
+  json.String("inspectionMeaning", FromUtf8(ResultCodeMeaning(package.inspection)));
   json.String("productCode", package.info.productCode);
   json.String("productVersion", package.info.productVersion);
   json.String("packageCode", package.info.packageCode);
   json.String("keyFileVersion", package.info.keyFileVersion);
+  if (package.holdsInstanceTransform) {
+    json.Bool("holdsInstanceTransform", *package.holdsInstanceTransform);
+  } else {
+    json.Null("holdsInstanceTransform");
+  }
   json.EndObject();
 
   json.BeginObject("instance");
@@ -185,9 +194,10 @@ void WriteInstall(JsonWriter& json, const InstallView& view) {
   json.EndObject();
 }
 
-void WriteEnd(JsonWriter& json, const EndView& view) {
+void WriteEnd(JsonWriter& json, const EndView& view, bool installerReached) {
   json.BeginObject("end");
   json.Number("exitCode", view.exitCode);
+  json.String("exitCodeMeaning", FromUtf8(ExitCodeMeaning(view.exitCode, installerReached)));
   json.BeginArray("messageBoxes");
   for (const MessageBoxCall& box : view.messageBoxes) {
     json.BeginObject();
@@ -257,7 +267,7 @@ std::string JsonReport(const Observation& seen, const std::vector<Finding>& find
   WriteEngine(json, seen.engine, seen.end);
   WritePackageAndInstance(json, seen.package, seen.instance);
   WriteInstall(json, seen.install);
-  WriteEnd(json, seen.end);
+  WriteEnd(json, seen.end, seen.install.reached);
   WriteFindings(json, findings);
   json.EndObject();
   return json.Finish();

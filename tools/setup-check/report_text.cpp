@@ -2,6 +2,7 @@
 
 #include "setup/base/numbers.h"
 #include "tools/setup-check/report.h"
+#include "tools/setup-check/result_codes.h"
 
 namespace setup::check {
 namespace {
@@ -35,8 +36,11 @@ void Options(TextOut& out, const Observation& seen) {
                                            : "usage asked for");
   out.Row("install mode", InstallModeName(view.installMode));
   out.Row("UI level", UiLevelText(view.uiLevel));
+  const std::string code = view.languageCode ? U(*view.languageCode) : std::string();
   out.Row("language", U(FormatHex4(view.languageId)) +
-                          (view.languageCode ? " (from /l " + U(*view.languageCode) + ")" : " (the user's default)"));
+                          (!view.languageCode        ? " (the user's default)"
+                           : view.languageCodeKnown ? " (from /l " + code + ")"
+                                                    : " (/l " + code + " is no code it knows: the user's)"));
   out.Row("debug log", OrNone(view.debugLogPath));
   out.Row("instance", view.instance ? U(*view.instance) + " (accepted, not used by setup.exe)" : "(not given)");
   std::string parameters;
@@ -102,7 +106,7 @@ void Instance(TextOut& out, const Observation& seen) {
   out.Heading("Package and instance");
   if (package.path.empty()) return out.Line("not reached: no settings");
   out.Row("package", U(package.path) + (package.exists ? "" : " (missing)"));
-  out.Row("reading", package.inspection == 0 ? "complete" : "stops with result " + std::to_string(package.inspection));
+  out.Row("reading", package.inspection == 0 ? "complete" : "stops with result " + ResultCodeText(package.inspection));
   out.Row("ProductCode", OrNone(package.info.productCode));
   out.Row("ProductVersion", OrNone(package.info.productVersion));
   out.Row("instance file", U(instance.file) + (instance.fileExists ? "" : " (missing)"));
@@ -111,6 +115,11 @@ void Instance(TextOut& out, const Observation& seen) {
                                                               OrNone(package.info.instanceProductCode));
   if (package.info.instanceName.empty() && !instance.declaredName.empty()) {
     out.Row("", "setup.ini names " + Quoted(instance.declaredName) + ", but the run never reads it");
+  }
+  if (package.holdsInstanceTransform) {
+    const std::string transform = U(package.info.instanceName) + ".mst";
+    out.Row("transform", *package.holdsInstanceTransform ? transform + " is inside the package"
+                                                         : transform + " is not inside the package");
   }
   out.Row("admupdt.cfg", instance.adminUpdateMarker ? "present: no instance is taken" : "absent");
   out.Row("installed", instance.detectionReached ? DetectionName(instance.detection) : "not asked (not reached)");
@@ -138,9 +147,8 @@ void End(TextOut& out, const Observation& seen) {
             Quoted(box.text) + " (caption " + Quoted(box.caption) + ", style " + U(FormatHex4(box.style)) + ")");
   }
   if (!view.standardOutput.empty()) out.Row("standard output", "the usage text");
-  out.Row("exit code", seen.install.reached
-                           ? "the installer's result (" + std::to_string(view.exitCode) + " when it succeeds)"
-                           : std::to_string(view.exitCode) + ", before the installer");
+  out.Row("exit code",
+          std::to_string(view.exitCode) + " (" + ExitCodeMeaning(view.exitCode, seen.install.reached) + ")");
 }
 
 void Problems(TextOut& out, const std::vector<Finding>& findings) {
@@ -186,6 +194,11 @@ std::string RequirementText(const OsRequirement& r) {
          std::to_string(r.servicePackMajor) + "." + std::to_string(r.servicePackMinor);
 }
 
+std::string ExitCodeMeaning(int exitCode, bool installerReached) {
+  if (!installerReached) return "setup.exe ends before the installer";
+  return "the installer's result, here the dry run's " + ResultCodeMeaning(static_cast<uint32_t>(exitCode));
+}
+
 std::string TextReport(const Observation& seen, const std::vector<Finding>& findings) {
   TextOut out;
   const CheckOptions& options = seen.options;
@@ -198,6 +211,7 @@ std::string TextReport(const Observation& seen, const std::vector<Finding>& find
   out.out += "assumed: Windows " + SystemText(options.system) + ", user language " + U(FormatHex4(options.language)) +
              ", msi.dll " + std::to_string(engine[0]) + "." + std::to_string(engine[1]) + "." +
              std::to_string(engine[2]) + "." + std::to_string(engine[3]) +
+             ", ANSI code page " + std::to_string(options.codePage) +
              ", installed: " + (installed.empty() ? "none" : installed) + "\n";
   Options(out, seen);
   Settings(out, seen.settings);

@@ -39,6 +39,13 @@ Text LineAround(TextView text, size_t position) {
   return Text(text.substr(start, end - start));
 }
 
+// The reader cuts a line at its last "#" and then at its last ";" before looking for "=".
+bool HasEquals(TextView line) {
+  line = line.substr(0, std::min(line.size(), line.rfind(u'#')));
+  line = line.substr(0, std::min(line.size(), line.rfind(u';')));
+  return line.find(u'=') != TextView::npos;
+}
+
 // The keys of one chunk, with the line each comes from: the body starts on the line after the
 // one that holds the chunk's first "]", as the section's own parse has it.
 std::vector<ScannedKey> KeysOf(TextView chunk, size_t chunkLine) {
@@ -51,14 +58,18 @@ std::vector<ScannedKey> KeysOf(TextView chunk, size_t chunkLine) {
   for (const Text& text : SplitLines(body)) {
     ++line;
     auto [key, value] = ParseLine(text);
-    if (!key.empty()) keys.push_back({std::move(key), std::move(value), line});
+    if (!key.empty()) keys.push_back({std::move(key), std::move(value), line, HasEquals(text)});
   }
   return keys;
 }
 
 // Text beyond ASCII that decodes as UTF-8 is UTF-8: ANSI text rarely forms valid sequences.
+bool HasMark(std::string_view bytes) {
+  return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+}
+
 bool IsUtf8WithoutMark(std::string_view bytes) {
-  if (bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) return false;
+  if (HasMark(bytes)) return false;
   bool beyondAscii = false;
   for (size_t i = 0; i < bytes.size();) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
@@ -124,7 +135,10 @@ SettingsScan ScanSettingsFile(const Text& path, Platform& platform) {
     reader.ReadAll();
     const boost::shared_array<char16_t> text = reader.GetText();
     SettingsScan scan = ScanSettingsText(text ? TextView(text.get()) : TextView());
-    scan.utf8WithoutMark = IsUtf8WithoutMark(platform.ReadWholeFile(reader.Path()).bytes);
+    const std::string bytes = platform.ReadWholeFile(reader.Path()).bytes;
+    scan.utf8WithoutMark = IsUtf8WithoutMark(bytes);
+    scan.ansiBeyondAscii = !scan.utf8WithoutMark && !HasMark(bytes) &&
+                           std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
     return scan;
   } catch (const InputDataFileException& failure) {
     SettingsScan scan;

@@ -15,6 +15,7 @@ struct ScannedKey {
   Text key;
   Text value;
   size_t line = 0;
+  bool hasEquals = true;  // false: the whole line became the key, with an empty value
 };
 
 struct ScannedSection {
@@ -34,6 +35,7 @@ struct SettingsScan {
   bool opened = false;
   Text openError;                // the C library's message when the file could not be opened
   bool utf8WithoutMark = false;  // read in the ANSI code page although it is UTF-8 text
+  bool ansiBeyondAscii = false;  // ANSI text with bytes above 0x7F: its letters depend on the code page
   std::vector<ScannedSection> sections;
   std::vector<StrayBracket> strayBrackets;
 

@@ -185,6 +185,11 @@ FileContent Win32Platform::ReadWholeFile(const Text& path) {
   return content;
 }
 
+std::optional<Text> DecodeWithCodePage(uint32_t codePage, std::string_view bytes) {
+  if (!IsValidCodePage(codePage)) return std::nullopt;
+  return Decode(codePage, bytes);
+}
+
 Text Win32Platform::DecodeAnsi(std::string_view bytes) { return Decode(CP_ACP, bytes); }
 Text Win32Platform::DecodeUtf8(std::string_view bytes) { return Decode(CP_UTF8, bytes); }
 

@@ -1,9 +1,14 @@
 #pragma once
 // The platform of the shipped program: each member is a call or two into Windows.
 
+#include <optional>
+
 #include "setup/platform/platform.h"
 
 namespace setup {
+
+// Bytes in a code page other than the system's; nullopt when the system has no such code page.
+std::optional<Text> DecodeWithCodePage(uint32_t codePage, std::string_view bytes);
 
 class Win32Platform : public Platform {
  public:

@@ -8,7 +8,7 @@ namespace {
 TEST(ParseCheckArguments, ReadsTheMachineAndTheSetupArguments) {
   const ParsedArguments parsed = ParseCheckArguments(
       {u"--os", u"5.1.2600.2.0", u"--language=0x0419", u"--engine", u"3.1.4000.2435", u"--installed", u"{A}=1.0",
-       u"--installed={B}=2.0", u"--json", u"dist", u"--", u"/l", u"--os"});
+       u"--installed={B}=2.0", u"--codepage", u"1251", u"--json", u"dist", u"--", u"/l", u"--os"});
   ASSERT_TRUE(parsed.options) << parsed.error;
   const CheckOptions& o = *parsed.options;
   EXPECT_EQ(o.system.build, 2600u);
@@ -18,6 +18,7 @@ TEST(ParseCheckArguments, ReadsTheMachineAndTheSetupArguments) {
   ASSERT_EQ(o.installed.size(), 2u);
   EXPECT_EQ(o.installed[1].productCode, u"{B}");
   EXPECT_EQ(o.installed[1].version, u"2.0");
+  EXPECT_EQ(o.codePage, 1251u);
   EXPECT_TRUE(o.json);
   EXPECT_EQ(o.distribution, u"dist");
   EXPECT_EQ(o.setupArguments, (std::vector<Text>{u"/l", u"--os"}));
@@ -34,6 +35,8 @@ TEST(ParseCheckArguments, RefusesWhatItCannotTakeLiterally) {
       {u"--language", u"ru", u"d"},
       {u"--installed", u"{A}", u"d"},  // no version
       {u"--command-line", u"/S", u"d", u"--", u"/a"},
+      {u"--codepage", u"125x", u"d"},
+      {u"--codepage", u"77777", u"d"},  // no such code page
       {u"--unknown", u"d"},
   };
   for (const auto& arguments : wrong) {

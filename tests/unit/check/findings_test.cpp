@@ -19,7 +19,8 @@ struct ProblemCase {
   std::string code;
   std::string file;
   size_t line;
-  int exitCode;  // of the check: the finding's own severity plus what follows from it
+  int exitCode;           // of the check: the finding's own severity plus what follows from it
+  const char* says = "";  // a part of the message that tells the person what to do
 };
 
 void PrintTo(const ProblemCase& problem, std::ostream* out) { *out << problem.name; }
@@ -107,6 +108,38 @@ const ProblemCase kProblems[] = {
        Edit(f, "[Package]", "[Instances]\r\nI1=Inst2\r\n[Package]");
      },
      {}, W, "instances-unread", "product.msi", 0, 1},
+    // Slips that setup.exe passes over in silence.
+    {"KeyInTheWrongCase", [](CheckFolder& f) { Edit(f, "CmdLine=A=1", "Cmdline=A=1"); },
+     {}, E, "unknown-key", "Setup.ini", 6, 2, "did you mean CmdLine?"},
+    {"KeyALetterOff", [](CheckFolder& f) { Edit(f, "Location=", "Locaton="); },
+     {}, E, "unknown-key", "Setup.ini", 9, 2, "did you mean Location?"},
+    {"KeyNobodyReads", [](CheckFolder& f) { Edit(f, "CmdLine=A=1", "CmdLine=A=1\r\nVendor=Acme"); },
+     {}, W, "unknown-key", "Setup.ini", 7, 1, "never reads Vendor in [Startup]"},
+    {"SectionInTheWrongCase", [](CheckFolder& f) { Edit(f, "[Startup]", "[StartUp]"); },
+     {}, E, "unknown-section", "Setup.ini", 1, 2, "did you mean [Startup]?"},
+    {"SectionTwoLettersOff", [](CheckFolder& f) { Edit(f, "[MsiVersion]", "[MsiVrsoin]"); },
+     {}, E, "unknown-section", "Setup.ini", 11, 2, "did you mean [MsiVersion]?"},
+    {"SectionNobodyReads", [](CheckFolder& f) { Edit(f, "ServicePack=512", "ServicePack=512\r\n[Notes]\r\nx=1"); },
+     {}, W, "unknown-section", "Setup.ini", 22, 1, "never reads [Notes]"},
+    {"LineWithoutEquals", [](CheckFolder& f) { Edit(f, "MinorVer=1", "MinorVer 1"); },
+     {}, W, "missing-equals", "Setup.ini", 19, 2, "did you mean MinorVer=1?"},
+    {"KeyAloneOnItsLine", [](CheckFolder& f) { Edit(f, "CmdLine=A=1", "CmdLine=A=1\r\nLogResults"); },
+     {}, W, "missing-equals", "Setup.ini", 7, 1, "has no \"=\""},
+    {"EngineUpdateWithoutInstaller", [](CheckFolder& f) { f.options.engine = {2, 0, 2600, 0}; },
+     {}, W, "engine-installer-missing", "Setup.ini", 12, 1, "instmsi30.exe is not in the folder"},
+    {"InstanceTransformNotInThePackage",
+     [](CheckFolder& f) { Edit(f, "[Package]", "[Instances]\r\nI1=Inst2\r\n[Inst2]\r\nProductCode={2}\r\n[Package]"); },
+     {}, E, "instance-transform-missing", "product.msi", 0, 2, "holds no transform Inst2.mst"},
+    {"LanguageCodeUnknown", [](CheckFolder&) {},
+     {u"/l", u"fr"}, W, "language-code-unknown", "command line", 0, 1,
+     "fr is not a language setup.exe knows; it keeps the user's language, English (0x0409)"},
+    {"LanguageCodeUnknownToARussianUser", [](CheckFolder& f) { f.options.language = 0x0419; },
+     {u"/l", u"fr"}, W, "language-code-unknown", "command line", 0, 1, "Russian (0x0419)"},
+    {"AnsiBeyondAscii", [](CheckFolder& f) { Edit(f, "Product=Example", "Product=Caf\xE9"); },
+     {}, W, "ansi-code-page", "Setup.ini", 0, 1, "code page 1252"},
+    {"AnsiInAnotherCodePage",
+     [](CheckFolder& f) { f.options.codePage = 1251; f.dir.Write("0x0419.ini", "[0x0419]\n1150=\xCD\xE5\xF2\n"); },
+     {}, W, "ansi-code-page", "0x0419.ini", 0, 1, "code page 1251"},
 };
 // clang-format on
 
@@ -124,6 +157,7 @@ TEST_P(CheckProblem, IsReportedWithItsFileAndLine) {
   EXPECT_EQ(found->file, problem.file);
   EXPECT_EQ(found->line, problem.line);
   EXPECT_EQ(ExitCodeFor(findings), problem.exitCode);
+  EXPECT_NE(found->message.find(problem.says), std::string::npos) << found->message;
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, CheckProblem, ::testing::ValuesIn(kProblems),
@@ -134,6 +168,53 @@ TEST(CheckFinding, NothingInTheCleanFolder) {
   const std::vector<Finding> findings = FindProblems(folder.Run());
   for (const Finding& finding : findings) ADD_FAILURE() << finding.code << " " << finding.message;
   EXPECT_EQ(ExitCodeFor(findings), 0);
+}
+
+struct CleanCase {
+  const char* name;
+  std::function<void(CheckFolder&)> make;
+  std::vector<Text> setupArguments;
+};
+
+// What looks like a slip but is what setup.exe reads as meant.
+const CleanCase kCleanVariants[] = {
+    {"EntryTurnedOffWithZero", [](CheckFolder& f) { Edit(f, "Xp=1", "Xp=1\r\nVista=0"); }, {}},
+    {"InstanceTransformInThePackage",
+     [](CheckFolder& f) {
+       Edit(f, "[Package]", "[instances]\r\ncount=1\r\nI1=Inst2\r\n[Inst2]\r\nproductcode={2}\r\n[Package]");
+       f.Package().storages.insert(u"Inst2.mst");
+     },
+     {}},
+    {"EngineUpdateWithInstaller",
+     [](CheckFolder& f) {
+       f.options.engine = {2, 0, 2600, 0};
+       f.dir.Write("instmsi30.exe", "MZ");
+     },
+     {}},
+    {"KnownLanguageCodeInCapitals", [](CheckFolder& f) { f.dir.Write("1031.mst", "t"); }, {u"/l", u"DE"}},
+    {"AsciiOnlyInTheAnsiFile", [](CheckFolder& f) { Edit(f, "Product=Example", "Product=Cafe #1"); }, {}},
+};
+
+TEST(CheckFinding, NothingWhereSetupReadsWhatWasMeant) {
+  for (const CleanCase& variant : kCleanVariants) {
+    CheckFolder folder;
+    variant.make(folder);
+    for (const Finding& finding : FindProblems(folder.Run(variant.setupArguments)))
+      ADD_FAILURE() << variant.name << ": " << finding.code << " " << finding.message;
+  }
+}
+
+TEST(CheckFinding, TheCodePageGivenDecidesHowAnsiTextReads) {
+  const struct {
+    uint32_t codePage;
+    Text product;
+  } cases[] = {{1252, u"\u00CF\u00F0\u00E8\u00EC\u00E5\u00F0"}, {1251, u"\u041F\u0440\u0438\u043C\u0435\u0440"}};
+  for (const auto& c : cases) {
+    CheckFolder folder;
+    folder.EditSettings("Product=Example", "Product=\xCF\xF0\xE8\xEC\xE5\xF0");
+    folder.options.codePage = c.codePage;
+    EXPECT_EQ(folder.Run().settings.product, c.product) << c.codePage;
+  }
 }
 
 TEST(CheckFinding, FileNamesDifferingOnlyInCaseAreFoundAsOnWindows) {
