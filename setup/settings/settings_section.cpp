@@ -36,17 +36,6 @@ int CompareKeys(uint64_t aPrefix, TextView a, uint64_t bPrefix, TextView b) {
   return a.substr(kPrefixUnits).compare(b.substr(kPrefixUnits));
 }
 
-// No white space lies above the blank, so most characters are told apart without the call.
-bool IsSpaceUnit(char16_t c) { return c <= u' ' && IsSpace(c); }
-
-TextView TrimmedView(TextView text) {
-  size_t first = 0;
-  while (first < text.size() && IsSpaceUnit(text[first])) ++first;
-  size_t last = text.size();
-  while (last > first && IsSpaceUnit(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
-
 // Where a line ends and where its comment marks and first "=" stand, found in one pass over the
 // line; positions count from the line's start, npos when absent.
 struct LineMarks {

@@ -2,16 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <cwctype>
+
 #include "setup/base/path.h"
 
 namespace setup {
 namespace {
 
-TEST(IsSpace, IsTheCLocaleSet) {
-  for (char16_t c : TextView(u" \t\n\v\f\r")) EXPECT_TRUE(IsSpace(c)) << int(c);
-  for (char16_t c : TextView(u"a0_\u00a0\u3000\u2028")) EXPECT_FALSE(IsSpace(c)) << int(c);
+TEST(IsSpace, IsTheCLibrarySet) {
+  for (char16_t c : TextView(u" \t\n\v\f\r\u00a0\u1680\u2000\u200a\u2028\u2029\u202f\u205f\u3000")) {
+    EXPECT_TRUE(IsSpace(c)) << int(c);
+  }
+  for (char16_t c : TextView(u"a0_\u0085\u009f\u00a1\u180e\u1fff\u200b\u2027\u202a\u205e\u2060\u2fff\u3001\ufeff")) {
+    EXPECT_FALSE(IsSpace(c)) << int(c);
+  }
   EXPECT_FALSE(IsSpace(u'\0'));
 }
+
+#ifdef _WIN32
+// Under Wine the C library itself is at hand.
+TEST(IsSpace, AnswersAsTheCLibraryForEveryCharacter) {
+  for (char32_t c = 0; c <= 0xFFFF; ++c) {
+    ASSERT_EQ(IsSpace(static_cast<char16_t>(c)), std::iswspace(static_cast<wint_t>(c)) != 0) << std::hex << int(c);
+  }
+}
+#endif
 
 TEST(IsAlnum, AcceptsLettersAndDigitsOnly) {
   for (char16_t c : TextView(u"azAZ09\u00e9\u00c0\u0416\u4e2d")) EXPECT_TRUE(IsAlnum(c)) << int(c);
@@ -30,7 +45,8 @@ TEST(TrimWhitespace, RemovesOnlyTheEnds) {
   EXPECT_EQ(TrimWhitespace(u"  a b \r\n"), u"a b");
   EXPECT_EQ(TrimWhitespace(u" \t "), u"");
   EXPECT_EQ(TrimWhitespace(u""), u"");
-  EXPECT_EQ(TrimWhitespace(u"\u00a0x\u00a0"), u"\u00a0x\u00a0");
+  EXPECT_EQ(TrimWhitespace(u"\u3000\u00a0x\u2029y\u202f"), u"x\u2029y");
+  EXPECT_EQ(TrimWhitespace(u"\u200bx\ufeff"), u"\u200bx\ufeff");
 }
 
 TEST(SplitPath, SplitsLikeTheCLibrary) {

@@ -160,6 +160,8 @@ TEST(SettingsFileLoad, ReportsWhetherTheFileGaveAText) {
   EXPECT_TRUE(Load("\x1A[A]\nk=v"));
   EXPECT_TRUE(Load("\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xAC\x20"s));
   ExpectDocument(file, {{u"A", u"k=\u20AC"}}, u"UTF-16 file");
+  EXPECT_TRUE(Load("\xEF\xBB\xBF[B]\nk=\xE3\x80\x80v\xC2\xA0"));
+  EXPECT_EQ(file.GetSection(u"B").GetValue(u"k"), u"v");
 }
 
 }  // namespace
