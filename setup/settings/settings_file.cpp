@@ -57,7 +57,7 @@ void SettingsFile::AddSections(boost::shared_array<char16_t> document, size_t le
     // The character just before the next "[" (normally the line end ahead of its header)
     // belongs to neither section.
     const size_t chunkLength = next == TextView::npos ? length - start : next - 1 - start;
-    sections_.emplace_back().ParseShared(document, length, start, chunkLength);
+    if (!sections_.emplace_back().ParseShared(document, length, start, chunkLength)) sections_.pop_back();
     start = next;
   }
   KeepFirstOfEachName(held);

@@ -151,7 +151,7 @@ void SettingsSection::Parse(TextView chunk) {
   ParseShared(copy, chunk.size(), 0, chunk.size());
 }
 
-void SettingsSection::ParseShared(boost::shared_array<const char16_t> document,
+bool SettingsSection::ParseShared(boost::shared_array<const char16_t> document,
                                   size_t documentLength, size_t start, size_t length) {
   pairs_.clear();
   ownText_ = OwnText();
@@ -162,13 +162,10 @@ void SettingsSection::ParseShared(boost::shared_array<const char16_t> document,
   const size_t open = chunk.find(u'[');
   const size_t nameStart = open == TextView::npos ? chunk.size() : open + 1;
   const size_t close = chunk.find(u']', nameStart);
-  if (close == TextView::npos) {
-    // A header that is never closed within its chunk ("[A" at the end of the text, or a "]"
-    // lost as the character before the next "["): the section is named by everything after
-    // the "[" and holds no keys, since there is no header line end to find a body after.
-    SetName(start + nameStart, chunk.size() - nameStart);
-    return;
-  }
+  // A header never closed within its chunk ("[A" at the end of the text, or a "]" lost as the
+  // character before the next "[") makes no section: a stray "[Startup" above the real
+  // "[Startup]" would otherwise take its name, and the first section of a name wins.
+  if (close == TextView::npos) return false;
   SetName(start + nameStart, close - nameStart);
   const TextView body = chunk.substr(close);
   const size_t most = MostPairs(body);
@@ -188,7 +185,7 @@ void SettingsSection::ParseShared(boost::shared_array<const char16_t> document,
     SortByKey(gathered, count);
     count = KeepLastOfEachKey(gathered, count);
     pairs_.assign(gathered, gathered + count);
-    return;
+    return true;
   }
   // Grown as pairs come rather than sized by the lines: a section of comment lines takes no room.
   collect([this](const Pair& pair) { pairs_.push_back(pair); });
@@ -198,6 +195,7 @@ void SettingsSection::ParseShared(boost::shared_array<const char16_t> document,
   pairs_.resize(count);
   // Blank and comment lines took room too; a section mostly made of them gives it back.
   if (pairs_.capacity() - count > count / 4) pairs_.shrink_to_fit();
+  return true;
 }
 
 size_t SettingsSection::UnitsInUse() const {

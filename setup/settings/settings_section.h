@@ -47,8 +47,9 @@ class SettingsSection {
     uint32_t valueLength;
   };
 
-  // Parses the chunk [start, start + length) of a document text that the section then shares.
-  void ParseShared(boost::shared_array<const char16_t> document, size_t documentLength,
+  // Parses the chunk [start, start + length) of a document text that the section then shares;
+  // false when the chunk's header is never closed, which makes no section.
+  bool ParseShared(boost::shared_array<const char16_t> document, size_t documentLength,
                    size_t start, size_t length);
   TextView KeyOf(const Pair& pair) const;
   TextView ValueOf(const Pair& pair) const;

@@ -60,12 +60,15 @@ TEST(SettingsFile, CutsTheTextIntoSectionsAtEveryBracket) {
       {u"[A]\r\nk = v\r\n[B]\r\r\nx=1\r", {{u"A", u"k=v"}, {u"B", u"x=1"}}},
       {u"[A]\nB=1\na=2\nA1=3\n\U00010000=4\n\uFF21=5", {{u"A", u"A1=3|B=1|a=2|\U00010000=4|\uFF21=5"}}},
       {u"[A]\nk=v\0\n[B]\nx=1"s, {{u"A", u"k=v"}}},
-      // Headers never closed within their chunk name a section by the rest of the chunk.
-      {u"[A]\nk=v\n[B", {{u"A", u"k=v"}, {u"B", u""}}},
-      {u"[A]\nk=v\n[B\nx=1", {{u"A", u"k=v"}, {u"B\nx=1", u""}}},
-      {u"[", {{u"", u""}}},                        {u"[A][B]\nk=v", {{u"A", u""}, {u"B", u"k=v"}}},
-      {u"[[A]\nk=v", {{u"", u""}, {u"A", u"k=v"}}},
+      // Headers never closed within their chunk make no section, and so never take a name.
+      {u"[A]\nk=v\n[B", {{u"A", u"k=v"}}},
+      {u"[A]\nk=v\n[B\nx=1", {{u"A", u"k=v"}}},
+      {u"[", {}},                                  {u"[A][B]\nk=v", {{u"B", u"k=v"}}},
+      {u"[[A]\nk=v", {{u"A", u"k=v"}}},
+      {u"[Startup\n[Startup]\nk=v", {{u"Startup", u"k=v"}}},
       {u"[A]\nk=1\n[A", {{u"A", u"k=1"}}},          {u"[]\nk=v", {{u"", u"k=v"}}},
+      // The C library's white space beyond ASCII is trimmed too.
+      {u"[A]\n\u3000k\u00a0=\u2003v\u3000\n\u200bm=\u205f", {{u"A", u"k=v|\u200bm="}}},
   };
   for (const auto& c : cases) {
     SettingsFile file(unusedPlatform);
