@@ -49,10 +49,7 @@ void ObserveRunSequence(Observation& seen, const FakeModule& packageReader) {
 void ObserveCommandLine(CommandLineView& view, DryRun& run) {
   view.processCommandLine = run.platform.commandLine;
   CommandLineParser parser;
-  parser.SetArguments(SplitCommandLine(view.processCommandLine));
-  parser.SetLongOptions(false);
-  parser.LoadOptionTable(kSetupOptions);
-  view.parseResult = parser.Parse();
+  view.parseResult = ParseSetupCommandLine(parser, view.processCommandLine);
   view.parseError = parser.ErrorText();
   for (size_t i = 0; i < parser.PositionalCount(); ++i) view.freeParameters.push_back(parser.GetPositional(i));
   if (parser.IsPresent(u"l")) view.languageCode = parser.GetText(u"l");
