@@ -17,8 +17,4 @@ SetupContext::SetupContext(Platform& platform, MsiLibrary& msi)
   if (moduleDirectory.empty() || moduleDirectory.back() != u'\\') moduleDirectory += u'\\';
 }
 
-SetupContext::~SetupContext() {
-  if (package.database != 0 && msi_->closeHandle != nullptr) msi_->closeHandle(package.database);
-}
-
 }  // namespace setup

@@ -13,9 +13,8 @@ constexpr uint32_t kSummaryRevision = 9;      // PID_REVNUMBER: the package code
 constexpr uint32_t kSummaryTypeText = 30;     // VT_LPSTR
 
 MsiResult ReadSummary(PackageInfo& info, const MsiLibrary& msi) {
-  if (msi.getSummaryInformation == nullptr) return kMsiEntryMissing;
   MsiHandle handle = 0;
-  const MsiResult opened = msi.getSummaryInformation(info.database, AsNative(Text()), 0, &handle);
+  const MsiResult opened = msi.GetSummaryInformation(info.database.get(), handle);
   if (opened != 0) return opened;
   ScopedMsiHandle summary(msi, handle);
   uint32_t dataType = 0;
@@ -37,9 +36,8 @@ MsiResult ReadSingleValue(const MsiLibrary& msi, MsiHandle database, const Text&
   ScopedMsiHandle view(msi, viewHandle);
   const MsiResult executed = msi.ExecuteView(view.get());
   if (executed != 0) return executed;
-  if (msi.viewFetch == nullptr) return kMsiEntryMissing;
   MsiHandle recordHandle = 0;
-  const MsiResult fetched = msi.viewFetch(view.get(), &recordHandle);
+  const MsiResult fetched = msi.FetchView(view.get(), recordHandle);
   if (fetched != 0) return fetched;
   ScopedMsiHandle record(msi, recordHandle);
   return msi.RecordGetString(record.get(), value);
@@ -48,14 +46,14 @@ MsiResult ReadSingleValue(const MsiLibrary& msi, MsiHandle database, const Text&
 MsiResult ReadTables(PackageInfo& info, const MsiLibrary& msi) {
   Text value;
   MsiResult result =
-      ReadSingleValue(msi, info.database, u"SELECT Value FROM Property WHERE Property = 'ProductCode'", value);
+      ReadSingleValue(msi, info.database.get(), u"SELECT Value FROM Property WHERE Property = 'ProductCode'", value);
   if (result != 0) return result;
   info.productCode = value;
-  result = ReadSingleValue(msi, info.database, u"SELECT Value FROM Property WHERE Property = 'ProductVersion'",
+  result = ReadSingleValue(msi, info.database.get(), u"SELECT Value FROM Property WHERE Property = 'ProductVersion'",
                            value);
   if (result != 0) return result;
   info.productVersion = value;
-  return ReadSingleValue(msi, info.database, u"SELECT Version FROM File WHERE File = 'ledgr.dll'",
+  return ReadSingleValue(msi, info.database.get(), u"SELECT Version FROM File WHERE File = 'ledgr.dll'",
                          info.keyFileVersion);
 }
 
@@ -101,18 +99,14 @@ bool IsInstalledInVersion(const MsiLibrary& msi, const Text& productCode, const 
 
 MsiResult InspectPackage(PackageInfo& info, const Text& path, Platform& platform, MsiLibrary& msi) {
   if (!msi.IsLoaded() && !msi.Bind()) return 0;
-  if (info.database != 0) {
-    msi.CloseHandle(info.database);
-    info.database = 0;
-  }
+  info.database.Close();
   info.packagePath = path;
   if (platform.InitializeCom() < 0) return 0;
   if (!platform.FileExists(path)) return kPackageMissing;
-  if (msi.openDatabase == nullptr) return kMsiEntryMissing;
   MsiHandle database = 0;
-  const MsiResult opened = msi.openDatabase(AsNative(path), nullptr, &database);
+  const MsiResult opened = msi.OpenDatabase(path, database);
   if (opened != 0) return opened;
-  info.database = database;
+  info.database = ScopedMsiHandle(msi, database);
   if (const MsiResult result = ReadSummary(info, msi); result != 0) return result;
   if (const MsiResult result = ReadTables(info, msi); result != 0) return result;
   ReadInstanceFile(info, platform);
@@ -154,8 +148,8 @@ void ScanInstanceFile(TextView text, PackageInfo& info) {
 }
 
 InstalledProduct DetectInstalledProduct(SetupContext& context) {
+  // A record of its own, released on every way out: a second load of the same library.
   MsiLibrary msi(context.platform());
-  msi.Clear();
   if (!msi.Bind()) return InstalledProduct::kNeither;
   if (IsInstalledInVersion(msi, context.productCode, context.productVersion)) return InstalledProduct::kProduct;
   if (context.instanceProductCode.empty()) return InstalledProduct::kNeither;

@@ -124,8 +124,7 @@ void ObservePackage(Observation& seen, DryRun& run) {
   package.path = seen.settings.packagePath;
   package.exists = run.platform.FileExists(package.path);
   package.inspection = InspectPackage(package.info, package.path, run.platform, run.msi);
-  if (package.info.database != 0) run.msi.CloseHandle(package.info.database);
-  package.info.database = 0;
+  package.info.database.Close();
 
   InstanceView& instance = seen.instance;
   const PathParts parts = SplitPath(package.path);

@@ -133,7 +133,7 @@ TEST(ComposeAndInstall, EnablesTheLogAndSetsTheUiLevelBeforeClosingThePackageAnd
       {"MsiInstallProductW", {scene.context.packagePath, u" A=1"}},
   };
   EXPECT_EQ(expected, tail);
-  EXPECT_EQ(0u, scene.context.package.database);
+  EXPECT_EQ(0u, scene.context.package.database.get());
   EXPECT_TRUE(scene.fakeMsi.OpenHandles().empty());
 }
 
@@ -197,10 +197,10 @@ TEST(LaunchInstall, ForgetsTheDatabaseEvenWhenItCannotBeClosed) {
   scene.WithoutExports({"MsiCloseHandle"});
   ASSERT_TRUE(scene.msi.Bind());
   PackageInfo info;
-  info.database = 42;
+  info.database = ScopedMsiHandle(scene.msi, 42);
   info.packagePath = u"C:\\p.msi";
   EXPECT_EQ(0u, LaunchInstall(info, kRemoval, u"X=1", scene.msi));
-  EXPECT_EQ(0u, info.database);
+  EXPECT_EQ(0u, info.database.get());
   EXPECT_EQ((std::vector<FakeMsiCall>{{"MsiInstallProductW", {u"C:\\p.msi", u"REMOVE=ALL X=1"}}}), scene.fakeMsi.calls);
 }
 
