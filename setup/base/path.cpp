@@ -22,4 +22,9 @@ PathParts SplitPath(TextView path) {
   return parts;
 }
 
+ModuleLocation SplitModulePath(TextView modulePath) {
+  const PathParts parts = SplitPath(modulePath);
+  return {parts.drive + parts.directory, parts.name + parts.extension};
+}
+
 }  // namespace setup

@@ -14,4 +14,12 @@ struct PathParts {
 
 PathParts SplitPath(TextView path);
 
+// The program's folder and file name, split from its module path by SplitPath's rule.
+struct ModuleLocation {
+  Text directory;   // drive and directory, ending in the path's last separator; empty when none
+  Text fileName;    // name and extension
+};
+
+ModuleLocation SplitModulePath(TextView modulePath);
+
 }  // namespace setup

@@ -1,6 +1,7 @@
 #include "setup/installer/package_inspection.h"
 
 #include "setup/base/chars.h"
+#include "setup/base/line_ends.h"
 #include "setup/base/path.h"
 #include "setup/driver/version_number.h"
 #include "setup/installer/msi_handle.h"
@@ -66,27 +67,6 @@ void ReadInstanceFile(PackageInfo& info, Platform& platform) {
   if (const std::optional<Text> text = DecodeInstanceFile(content.bytes, platform)) ScanInstanceFile(*text, info);
 }
 
-Text DecodeUtf16Le(std::string_view bytes) {
-  Text text;
-  text.reserve(bytes.size() / 2);
-  // An odd final byte cannot make a unit; the stream drops it as well.
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                         static_cast<unsigned char>(bytes[i + 1]) << 8));
-  }
-  return text;
-}
-
-Text JoinCrLf(TextView text) {
-  Text joined;
-  joined.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
-    joined.push_back(text[i]);
-  }
-  return joined;
-}
-
 bool IsInstalledInVersion(const MsiLibrary& msi, const Text& productCode, const VersionNumber& version) {
   // InstallLocation is asked only as a test that the product is known; its value does not matter.
   Text answer;
@@ -115,9 +95,9 @@ MsiResult InspectPackage(PackageInfo& info, const Text& path, Platform& platform
 
 std::optional<Text> DecodeInstanceFile(std::string_view bytes, Platform& platform) {
   if (bytes.starts_with("\xFE\xFF")) return std::nullopt;
-  if (bytes.starts_with("\xEF\xBB\xBF")) return JoinCrLf(platform.DecodeUtf8(bytes.substr(3)));
-  if (bytes.starts_with("\xFF\xFE")) return JoinCrLf(DecodeUtf16Le(bytes.substr(2)));
-  return JoinCrLf(platform.DecodeUtf8(bytes));
+  if (bytes.starts_with("\xEF\xBB\xBF")) return CollapseCrLf(platform.DecodeUtf8(bytes.substr(3)));
+  if (bytes.starts_with("\xFF\xFE")) return CollapseCrLf(DecodeUtf16Le(bytes.substr(2)));
+  return CollapseCrLf(platform.DecodeUtf8(bytes));
 }
 
 void ScanInstanceFile(TextView text, PackageInfo& info) {

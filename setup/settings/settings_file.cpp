@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "setup/settings/line_ends.h"
+#include "setup/base/line_ends.h"
 #include "setup/settings/settings_file_reader.h"
 
 namespace setup {

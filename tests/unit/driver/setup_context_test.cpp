@@ -16,7 +16,7 @@ TEST(SetupContext, StartsInTheUsersLanguage) {
   }
 }
 
-TEST(SetupContext, SplitsTheModulePathAtItsLastBackslash) {
+TEST(SetupContext, SplitsTheModulePathAtItsLastSeparator) {
   const struct {
     std::optional<Text> modulePath;
     const char16_t* directory;
@@ -25,9 +25,10 @@ TEST(SetupContext, SplitsTheModulePathAtItsLastBackslash) {
       {Text(u"C:\\dist\\setup.exe"), u"C:\\dist\\", u"setup.exe"},
       {Text(u"D:\\setup.exe"), u"D:\\", u"setup.exe"},
       {Text(u"\\\\server\\share\\kit\\setup.exe"), u"\\\\server\\share\\kit\\", u"setup.exe"},
-      {Text(u"C:\\dist\\\\setup.exe"), u"C:\\dist\\", u"setup.exe"},
-      {Text(u"setup.exe"), u"setup.exe", u""},
-      {Text(u"C:/dist/setup.exe"), u"C:/dist/setup.exe", u""},
+      {Text(u"C:\\dist\\\\setup.exe"), u"C:\\dist\\\\", u"setup.exe"},
+      {Text(u"setup.exe"), u"", u"setup.exe"},
+      {Text(u"C:/dist/setup.exe"), u"C:/dist/", u"setup.exe"},
+      {Text(u"C:setup.exe"), u"C:", u"setup.exe"},
       {Text(u"\\setup.exe"), u"\\", u"setup.exe"},
       {std::nullopt, u"", u""},
   };
