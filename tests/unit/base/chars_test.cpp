@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cwctype>
+#include <string>
 
 #include "setup/base/path.h"
 
@@ -79,6 +80,26 @@ TEST(Utf8, RoundTripsAndReplacesMalformedBytes) {
   EXPECT_EQ(ToUtf8(u"caf\u00e9 \U0001F600"), "caf\xc3\xa9 \xf0\x9f\x98\x80");
   EXPECT_EQ(FromUtf8("a\xff" "b"), u"a\ufffdb");
   EXPECT_EQ(FromUtf8("a\xc3"), u"a\ufffd");
+}
+
+TEST(Utf8, ReplacesOverlongAndBrokenSequencesAndResumesRightAfterThem) {
+  const struct {
+    const char* rule;
+    std::string bytes;
+    Text text;
+  } cases[] = {
+      {"overlong two bytes", "\xc0\xaf!", u"\ufffd\ufffd!"},
+      {"overlong three bytes", "\xe0\x80\xaf!", u"\ufffd!"},
+      {"overlong four bytes", "\xf0\x8f\xbf\xbf!", u"\ufffd!"},
+      {"surrogate", "\xed\xa0\x80!", u"\ufffd!"},
+      {"above U+10FFFF", "\xf4\x90\x80\x80!", u"\ufffd!"},
+      {"broken before ASCII", "\xe2\x82" "A", u"\ufffdA"},
+      {"broken before a lead", "\xe2\x82\xc3\xa9", u"\ufffd\u00e9"},
+      {"lone continuation", "\x80\xbf" "A", u"\ufffd\ufffdA"},
+      {"largest", "\xf4\x8f\xbf\xbf", u"\U0010FFFF"},
+      {"smallest three bytes", "\xe0\xa0\x80", u"\u0800"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FromUtf8(c.bytes), c.text) << c.rule;
 }
 
 }  // namespace

@@ -91,6 +91,29 @@ TEST(SettingsFile, LaterTextsKeepSectionsAlreadyHeld) {
   file.LoadText(u"[A]\nk=1");
   file.LoadText(u"[A]\nk=2\nm=3\n[B]\nx=y");
   ExpectDocument(file, {{u"A", u"k=1"}, {u"B", u"x=y"}}, u"two texts");
+  // Names that sort before, between and after those held, and a repeat.
+  file.LoadText(u"[0]\nz=1\n[AA]\nz=2\n[A]\nk=3\n[C]\nz=4\n[!]\nz=5");
+  ExpectDocument(file, {{u"!", u"z=5"}, {u"0", u"z=1"}, {u"A", u"k=1"}, {u"AA", u"z=2"}, {u"B", u"x=y"}, {u"C", u"z=4"}},
+                 u"three texts");
+}
+
+// A large section orders its keys on their first units packed together: keys that differ past
+// Latin-1, or only in units beyond the packed ones, must still come out in ordinal order.
+TEST(SettingsFile, OrdersTheKeysOfALargeSectionOrdinally) {
+  const std::vector<Text> ordered = {u"a",          u"abcd",     u"abcde",    u"abcd\u00ff",
+                                     u"abcd\uff00", u"a\u00ff",  u"a\u0100",  u"a\u0100\u0100",
+                                     u"\u00ff",     u"\u0100",   u"\u3001x",  u"\uff21", u"\uffff"};
+  Text text = u"[Big]\n";
+  for (int i = 0; i < 300; ++i) text += u"; filler line\n";
+  for (auto key = ordered.rbegin(); key != ordered.rend(); ++key) text += *key + u"=" + *key + u"\n";
+  SettingsFile file(unusedPlatform);
+  file.LoadText(text);
+  const SettingsSection big = file.GetSection(u"Big");
+  ASSERT_EQ(big.GetKeyCount(), ordered.size());
+  for (size_t i = 0; i < ordered.size(); ++i) {
+    EXPECT_EQ(big.GetKeyAt(i), ordered[i]) << i;
+    EXPECT_EQ(big.GetValue(ordered[i]), ordered[i]) << i;
+  }
 }
 
 TEST(SettingsFile, EnumeratesAHundredThousandKeysInOrder) {
