@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "setup/base/chars.h"
-#include "setup/settings/line_ends.h"
+#include "setup/base/line_ends.h"
 #include "setup/settings/settings_file_reader.h"
 #include "setup/settings/settings_section.h"
 
