@@ -63,8 +63,6 @@ class SettingsSection {
   TextView NameView() const { return Slice(nameAt_, nameLength_); }
   uint32_t Own(TextView text);
   bool PairLess(const Pair& a, const Pair& b) const;
-  void SortByKey(Pair* pairs, size_t count) const;
-  void SortLargeByKey(Pair* pairs, size_t count) const;
   size_t KeepLastOfEachKey(Pair* pairs, size_t count) const;
   std::vector<Pair>::const_iterator FindKey(TextView key) const;
 
