@@ -119,17 +119,18 @@ TextView SettingsSection::ValueOf(const Pair& pair) const {
   return Slice(pair.valueAt, pair.valueLength);
 }
 
-void SettingsSection::Parse(TextView chunk) {
+bool SettingsSection::Parse(TextView chunk) {
   boost::shared_array<char16_t> copy(new char16_t[chunk.size() + 1]);
   std::copy(chunk.begin(), chunk.end(), copy.get());
   copy[chunk.size()] = u'\0';
-  ParseShared(copy, chunk.size(), 0, chunk.size());
+  return ParseShared(copy, chunk.size(), 0, chunk.size());
 }
 
 bool SettingsSection::ParseShared(boost::shared_array<const char16_t> document,
                                   size_t documentLength, size_t start, size_t length) {
   pairs_.clear();
   ownText_ = OwnText();
+  SetName(0, 0);
   const TextView text(document.get(), documentLength);
   documentLength_ = PlaceOf(documentLength);
   document_ = std::move(document);

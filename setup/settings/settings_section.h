@@ -23,8 +23,9 @@ class SettingsSection {
   SettingsSection(SettingsSection&&) = default;
   SettingsSection& operator=(SettingsSection&&) = default;
 
-  // Fills the section from one chunk of text that starts with '['.
-  void Parse(TextView chunk);
+  // Fills the section from one chunk of text that starts with '['. False when the chunk's
+  // header is never closed: such a chunk makes no section, and this one is left empty.
+  bool Parse(TextView chunk);
 
   Text GetName() const { return Text(NameView()); }
   // Empty when the key is absent; an absent key and an empty value look alike.

@@ -110,7 +110,11 @@ SettingsScan ScanSettingsText(TextView raw) {
     const size_t line = lines.LineAt(start);
     if (!FirstOnItsLine(text, start)) scan.strayBrackets.push_back({line, LineAround(text, start)});
     SettingsSection section;
-    section.Parse(chunk);
+    // A header never closed within its chunk makes no section in the document either.
+    if (!section.Parse(chunk)) {
+      start = next;
+      continue;
+    }
     const bool repeated = scan.Find(section.GetName()) != nullptr;
     scan.sections.push_back({section.GetName(), line, repeated, KeysOf(chunk, line)});
     start = next;

@@ -145,6 +145,13 @@ TEST(ParseLine, DropsCommentsThenSplitsAtTheFirstEquals) {
   }
 }
 
+TEST(SettingsSection, AChunkWhoseHeaderIsNeverClosedLeavesItEmpty) {
+  SettingsSection section;
+  EXPECT_TRUE(section.Parse(u"[Long name]\nk=v"));
+  EXPECT_FALSE(section.Parse(u"[B\nx=1"));
+  EXPECT_EQ(section.GetName() + Describe(section), u"");
+}
+
 TEST(SettingsSection, SetValueKeepsKeysInOrderAndReplaces) {
   SettingsSection section(u"S");
   for (const char16_t* key : {u"b", u"B", u"a"}) section.SetValue(key, u"1");
