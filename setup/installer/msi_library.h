@@ -20,8 +20,7 @@ struct MsiFileTime {
 // The result a guarded call gives when its entry point is missing.
 inline constexpr MsiResult kMsiEntryMissing = 1;
 
-// The eighteen entry points in msi.dll's binding order. Six are bound and never called: the
-// record binds the whole set, so that a library lacking one of them looks the same everywhere.
+// The eighteen entry points in msi.dll's binding order; six of them are looked up and never called.
 enum class MsiEntry {
   kOpenDatabase, kOpenProduct, kOpenPackage, kGetProductProperty, kGetProductInfo,
   kSummaryInfoGetProperty, kGetSummaryInformation, kDatabaseOpenView, kInstallProduct,
