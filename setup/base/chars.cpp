@@ -2,8 +2,6 @@
 
 namespace setup {
 
-bool IsSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
-
 bool IsAlnum(char16_t c) {
   if (c < 0x80) {
     return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
@@ -31,12 +29,12 @@ bool EqualsIgnoringAsciiCase(TextView a, TextView b) {
   return true;
 }
 
-Text TrimWhitespace(TextView text) {
+TextView TrimmedView(TextView text) {
   size_t first = 0;
   while (first < text.size() && IsSpace(text[first])) ++first;
   size_t last = text.size();
   while (last > first && IsSpace(text[last - 1])) --last;
-  return Text(text.substr(first, last - first));
+  return text.substr(first, last - first);
 }
 
 }  // namespace setup

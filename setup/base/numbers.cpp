@@ -14,6 +14,22 @@ struct Digits {
 
 constexpr uint64_t kSaturated = uint64_t{1} << 40;
 
+// The zeros of the ten-digit runs msvcrt's wcstol reads as decimal digits: ASCII, Arabic-Indic,
+// the Indic scripts, Thai, Lao, Tibetan, Myanmar, Khmer, Mongolian and fullwidth.
+constexpr char16_t kDigitZeros[] = {0x0030, 0x0660, 0x06F0, 0x0966, 0x09E6, 0x0A66,
+                                    0x0AE6, 0x0B66, 0x0C66, 0x0CE6, 0x0D66, 0x0E50,
+                                    0x0ED0, 0x0F20, 0x1040, 0x17E0, 0x1810, 0xFF10};
+
+// The digit's value, or -1 for a character that is not a decimal digit.
+int DigitValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c < 0x0660) return -1;
+  for (const char16_t zero : kDigitZeros) {
+    if (c >= zero && c < zero + 10) return c - zero;
+  }
+  return -1;
+}
+
 Digits ScanDigits(TextView text) {
   Digits d;
   size_t i = 0;
@@ -22,9 +38,9 @@ Digits ScanDigits(TextView text) {
     d.negative = text[i] == u'-';
     ++i;
   }
-  while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') {
+  for (int digit; i < text.size() && (digit = DigitValue(text[i])) >= 0;) {
     d.found = true;
-    d.magnitude = d.magnitude * 10 + static_cast<uint64_t>(text[i] - u'0');
+    d.magnitude = d.magnitude * 10 + static_cast<uint64_t>(digit);
     if (d.magnitude > kSaturated) d.magnitude = kSaturated;
     ++i;
   }

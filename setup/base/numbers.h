@@ -1,6 +1,7 @@
 #pragma once
 // Decimal conversions with the exact rules of the C library's wcstol and wcstoul in base 10,
-// and the "0x%04x" and "%d" formats. Only ASCII digits count as digits.
+// and the "0x%04x" and "%d" formats. Digits are those msvcrt's wcstol reads: ASCII and the
+// decimal digits of the other scripts it knows (Arabic-Indic, Devanagari, fullwidth, ...).
 
 #include <cstdint>
 

@@ -22,4 +22,12 @@ PathParts SplitPath(TextView path) {
   return parts;
 }
 
+ModuleLocation SplitModulePath(TextView modulePath) {
+  const size_t lastBackslash = modulePath.rfind(u'\\');
+  if (lastBackslash == TextView::npos) return {Text(modulePath), Text()};
+  Text directory(modulePath.substr(0, lastBackslash));
+  if (directory.empty() || directory.back() != u'\\') directory += u'\\';
+  return {std::move(directory), Text(modulePath.substr(lastBackslash + 1))};
+}
+
 }  // namespace setup

@@ -14,4 +14,14 @@ struct PathParts {
 
 PathParts SplitPath(TextView path);
 
+// The program's folder and file name, split at the module path's last backslash (Windows hands
+// out module paths with backslashes only). Unlike SplitPath, a path without one is kept whole as
+// the folder, so that lookups still resolve against something rather than against nothing.
+struct ModuleLocation {
+  Text directory;   // up to and including the last backslash; the whole path when it has none
+  Text fileName;    // empty when the path has no backslash
+};
+
+ModuleLocation SplitModulePath(TextView modulePath);
+
 }  // namespace setup

@@ -98,4 +98,19 @@ std::string ToUtf8(TextView text) {
   return out;
 }
 
+size_t DecodeUtf16Le(std::string_view bytes, char16_t* units) {
+  const size_t count = bytes.size() / 2;
+  const auto* from = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (size_t i = 0; i < count; ++i) {
+    units[i] = static_cast<char16_t>(from[2 * i] | from[2 * i + 1] << 8);
+  }
+  return count;
+}
+
+Text DecodeUtf16Le(std::string_view bytes) {
+  Text text(bytes.size() / 2, u'\0');
+  DecodeUtf16Le(bytes, text.data());
+  return text;
+}
+
 }  // namespace setup

@@ -15,4 +15,10 @@ using TextView = std::u16string_view;
 Text FromUtf8(std::string_view bytes);
 std::string ToUtf8(TextView text);
 
+// UTF-16LE bytes as units; an odd final byte makes no unit. The units may be written over the
+// bytes themselves (units == bytes.data()): each unit lands on the two bytes it is made of.
+// Returns how many units there are.
+size_t DecodeUtf16Le(std::string_view bytes, char16_t* units);
+Text DecodeUtf16Le(std::string_view bytes);
+
 }  // namespace setup

@@ -28,11 +28,8 @@ constexpr uint32_t kDefaultSublanguageBit = 0x0400;
 
 void SetupContext::ApplyCommandLine() {
   CommandLineParser parser;
-  parser.SetArguments(SplitCommandLine(platform_->CommandLine()));
-  parser.SetLongOptions(false);
-  parser.LoadOptionTable(kSetupOptions);
   // A rejected argument is deliberately not reported: what came before it still applies.
-  parser.Parse();
+  ParseSetupCommandLine(parser, platform_->CommandLine());
 
   if (parser.IsPresent(u"a")) {
     installMode = kAdministrativeInstall;

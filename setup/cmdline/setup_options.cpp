@@ -17,4 +17,11 @@ const OptionSpec kSetupOptions[] = {
     {kEndOfTable, u"", u"", u"", kTextValue, 0},
 };
 
+int ParseSetupCommandLine(CommandLineParser& parser, TextView commandLine) {
+  parser.SetArguments(SplitCommandLine(commandLine));
+  parser.SetLongOptions(false);
+  parser.LoadOptionTable(kSetupOptions);
+  return parser.Parse();
+}
+
 }  // namespace setup

@@ -18,10 +18,7 @@ int RunOnce(Platform& platform, MsiLibrary& processMsi) {
   const Text commandLine = platform.CommandLine();
   // This first parse only serves the usage text; the options take effect in settings loading.
   const auto parser = std::make_unique<CommandLineParser>();
-  parser->SetArguments(SplitCommandLine(commandLine));
-  parser->SetLongOptions(false);
-  parser->LoadOptionTable(kSetupOptions);
-  parser->Parse();
+  ParseSetupCommandLine(*parser, commandLine);
 
   SetupContext context(platform, processMsi);
   if (context.LoadSettings(u"Setup.ini")) return static_cast<int>(ComposeAndInstall(context));

@@ -1,5 +1,7 @@
 #include "setup/driver/setup_context.h"
 
+#include "setup/base/path.h"
+
 namespace setup {
 
 SetupContext::SetupContext(Platform& platform, MsiLibrary& msi)
@@ -7,18 +9,9 @@ SetupContext::SetupContext(Platform& platform, MsiLibrary& msi)
   languageId = platform.UserDefaultLanguage();
   const std::optional<Text> modulePath = platform.ModuleFileName();
   if (!modulePath) return;
-  const size_t lastBackslash = modulePath->rfind(u'\\');
-  if (lastBackslash == Text::npos) {
-    moduleDirectory = *modulePath;
-    return;
-  }
-  moduleFileName = modulePath->substr(lastBackslash + 1);
-  moduleDirectory = modulePath->substr(0, lastBackslash);
-  if (moduleDirectory.empty() || moduleDirectory.back() != u'\\') moduleDirectory += u'\\';
-}
-
-SetupContext::~SetupContext() {
-  if (package.database != 0 && msi_->closeHandle != nullptr) msi_->closeHandle(package.database);
+  ModuleLocation location = SplitModulePath(*modulePath);
+  moduleDirectory = std::move(location.directory);
+  moduleFileName = std::move(location.fileName);
 }
 
 }  // namespace setup

@@ -21,10 +21,9 @@ enum InstallMode : int32_t { kInstall = 0, kAdministrativeInstall = 1, kRemoval 
 
 class SetupContext {
  public:
-  // The process-wide msi.dll record must outlive the context: the destructor closes the
-  // package database through it.
+  // The process-wide msi.dll record must outlive the context: a package database still open
+  // when the context goes is closed through it.
   explicit SetupContext(Platform& platform = DefaultPlatform(), MsiLibrary& msi = ProcessMsiLibrary());
-  ~SetupContext();
   SetupContext(const SetupContext&) = delete;
   SetupContext& operator=(const SetupContext&) = delete;
 

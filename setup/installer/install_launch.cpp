@@ -66,16 +66,14 @@ MsiResult ComposeAndInstall(SetupContext& context) {
   }
   transforms += LanguageTransform(context);
 
-  if (!context.debugLogPath.empty() && msi.enableLog != nullptr) {
-    msi.enableLog(kLogModeVerbose, AsNative(context.debugLogPath), kLogFlushEachLine);
-  }
+  if (!context.debugLogPath.empty()) msi.EnableLog(kLogModeVerbose, context.debugLogPath, kLogFlushEachLine);
   if (transforms == kTransformsKey) transforms.clear();
 
   Text commandLine = administrativePart;
   if (!administrativePart.empty() && !transforms.empty()) commandLine += u' ';
   commandLine += transforms + u' ' + context.installProperties;
 
-  if (msi.setInternalUI != nullptr) msi.setInternalUI(context.uiLevel, nullptr);
+  msi.SetInternalUI(context.uiLevel);
   const MsiResult result = LaunchInstall(context.package, context.installMode, commandLine, msi);
   if (IsFailure(result)) platform.ShowErrorBox(result);
   return result;
@@ -83,12 +81,9 @@ MsiResult ComposeAndInstall(SetupContext& context) {
 
 MsiResult LaunchInstall(PackageInfo& info, int32_t installMode, const Text& commandLine, MsiLibrary& msi) {
   const Text fullCommandLine = ModePrefix(installMode) + commandLine;
-  if (info.database != 0) {
-    msi.CloseHandle(info.database);
-    info.database = 0;
-  }
-  if (msi.installProduct == nullptr) return kMsiEntryMissing;
-  return msi.installProduct(AsNative(info.packagePath), AsNative(fullCommandLine));
+  // The installer must find the package not held open by this process.
+  info.database.Close();
+  return msi.InstallProduct(info.packagePath, fullCommandLine);
 }
 
 }  // namespace setup

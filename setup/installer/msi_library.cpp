@@ -2,9 +2,43 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 
 namespace setup {
 namespace {
+
+// The entry points that are called, typed as msi.dll exports them.
+using MsiOpenDatabaseWFn = MsiResult(SETUP_WINAPI*)(const NativeChar* path, const NativeChar* persist,
+                                                     MsiHandle* database);
+using MsiGetProductInfoWFn = MsiResult(SETUP_WINAPI*)(const NativeChar* product, const NativeChar* attribute,
+                                                       NativeChar* buffer, uint32_t* capacity);
+using MsiSummaryInfoGetPropertyWFn = MsiResult(SETUP_WINAPI*)(MsiHandle summary, uint32_t property,
+                                                               uint32_t* dataType, int32_t* integer,
+                                                               MsiFileTime* fileTime, NativeChar* buffer,
+                                                               uint32_t* capacity);
+using MsiGetSummaryInformationWFn = MsiResult(SETUP_WINAPI*)(MsiHandle database, const NativeChar* path,
+                                                              uint32_t updateCount, MsiHandle* summary);
+using MsiDatabaseOpenViewWFn = MsiResult(SETUP_WINAPI*)(MsiHandle database, const NativeChar* query,
+                                                         MsiHandle* view);
+using MsiInstallProductWFn = MsiResult(SETUP_WINAPI*)(const NativeChar* path, const NativeChar* commandLine);
+using MsiCloseHandleFn = MsiResult(SETUP_WINAPI*)(MsiHandle handle);
+using MsiViewFetchFn = MsiResult(SETUP_WINAPI*)(MsiHandle view, MsiHandle* record);
+using MsiRecordGetStringWFn = MsiResult(SETUP_WINAPI*)(MsiHandle record, uint32_t field, NativeChar* buffer,
+                                                        uint32_t* capacity);
+using MsiViewExecuteFn = MsiResult(SETUP_WINAPI*)(MsiHandle view, MsiHandle parameters);
+using MsiSetInternalUIFn = int32_t(SETUP_WINAPI*)(int32_t level, void** window);
+using MsiEnableLogWFn = MsiResult(SETUP_WINAPI*)(uint32_t mode, const NativeChar* path, uint32_t attributes);
+
+// Indexed by MsiEntry.
+constexpr const char* kEntryNames[] = {
+    "MsiOpenDatabaseW",       "MsiOpenProductW",        "MsiOpenPackageW",
+    "MsiGetProductPropertyW", "MsiGetProductInfoW",     "MsiSummaryInfoGetPropertyW",
+    "MsiGetSummaryInformationW", "MsiDatabaseOpenViewW", "MsiInstallProductW",
+    "MsiCloseHandle",         "MsiViewFetch",           "MsiViewClose",
+    "MsiRecordGetStringW",    "MsiViewExecute",         "MsiViewGetColumnInfo",
+    "MsiRecordGetFieldCount", "MsiSetInternalUI",       "MsiEnableLogW",
+};
+static_assert(std::size(kEntryNames) == kMsiEntryCount);
 
 constexpr uint32_t kTextOutCapacity = 2048;
 
@@ -20,109 +54,106 @@ MsiResult CallWithTextOut(Text& text, Call&& call) {
   return result;
 }
 
-template <typename Fn>
-void FindEntryPoint(Platform& platform, ModuleHandle module, const char* name, Fn& slot) {
-  slot = reinterpret_cast<Fn>(platform.FindEntryPoint(module, name));
-}
-
 }  // namespace
-
-void MsiLibrary::Clear() {
-  module_ = nullptr;
-  openDatabase = nullptr;
-  openProduct = nullptr;
-  openPackage = nullptr;
-  getProductProperty = nullptr;
-  getProductInfo = nullptr;
-  summaryInfoGetProperty = nullptr;
-  getSummaryInformation = nullptr;
-  databaseOpenView = nullptr;
-  installProduct = nullptr;
-  closeHandle = nullptr;
-  viewFetch = nullptr;
-  viewClose = nullptr;
-  recordGetString = nullptr;
-  viewExecute = nullptr;
-  viewGetColumnInfo = nullptr;
-  recordGetFieldCount = nullptr;
-  setInternalUI = nullptr;
-  enableLog = nullptr;
-}
 
 bool MsiLibrary::Bind() {
   // A second load on top of the first would never be given back: the record owns one load.
   Release();
   module_ = platform_->LoadModule(u"msi.dll");
   if (module_ == nullptr) return false;
-  Platform& p = *platform_;
-  FindEntryPoint(p, module_, "MsiOpenDatabaseW", openDatabase);
-  FindEntryPoint(p, module_, "MsiOpenProductW", openProduct);
-  FindEntryPoint(p, module_, "MsiOpenPackageW", openPackage);
-  FindEntryPoint(p, module_, "MsiGetProductPropertyW", getProductProperty);
-  FindEntryPoint(p, module_, "MsiGetProductInfoW", getProductInfo);
-  FindEntryPoint(p, module_, "MsiSummaryInfoGetPropertyW", summaryInfoGetProperty);
-  FindEntryPoint(p, module_, "MsiGetSummaryInformationW", getSummaryInformation);
-  FindEntryPoint(p, module_, "MsiDatabaseOpenViewW", databaseOpenView);
-  FindEntryPoint(p, module_, "MsiInstallProductW", installProduct);
-  FindEntryPoint(p, module_, "MsiCloseHandle", closeHandle);
-  FindEntryPoint(p, module_, "MsiViewFetch", viewFetch);
-  FindEntryPoint(p, module_, "MsiViewClose", viewClose);
-  FindEntryPoint(p, module_, "MsiRecordGetStringW", recordGetString);
-  FindEntryPoint(p, module_, "MsiViewExecute", viewExecute);
-  FindEntryPoint(p, module_, "MsiViewGetColumnInfo", viewGetColumnInfo);
-  FindEntryPoint(p, module_, "MsiRecordGetFieldCount", recordGetFieldCount);
-  FindEntryPoint(p, module_, "MsiSetInternalUI", setInternalUI);
-  FindEntryPoint(p, module_, "MsiEnableLogW", enableLog);
+  for (size_t i = 0; i < kMsiEntryCount; ++i) entries_[i] = platform_->FindEntryPoint(module_, kEntryNames[i]);
   return true;
 }
 
 void MsiLibrary::Release() {
   if (module_ != nullptr) platform_->UnloadModule(module_);
+  module_ = nullptr;
   // The entry points pointed into the unloaded library; keeping them would invite a call into
   // freed code.
-  Clear();
+  std::fill(std::begin(entries_), std::end(entries_), nullptr);
 }
 
-MsiResult MsiLibrary::OpenView(MsiHandle database, const Text& query, MsiHandle& view) const {
-  if (databaseOpenView == nullptr) return kMsiEntryMissing;
-  return databaseOpenView(database, AsNative(query), &view);
+MsiResult MsiLibrary::OpenDatabase(const Text& path, MsiHandle& database) const {
+  const auto open = Entry<MsiOpenDatabaseWFn>(MsiEntry::kOpenDatabase);
+  if (open == nullptr) return kMsiEntryMissing;
+  // A null persist mode opens the database read-only.
+  return open(AsNative(path), nullptr, &database);
 }
 
-MsiResult MsiLibrary::ExecuteView(MsiHandle view) const {
-  if (viewExecute == nullptr) return kMsiEntryMissing;
-  return viewExecute(view, 0);
-}
-
-MsiResult MsiLibrary::RecordGetString(MsiHandle record, Text& text) const {
-  if (recordGetString == nullptr) return kMsiEntryMissing;
-  return CallWithTextOut(text, [&](NativeChar* buffer, uint32_t* capacity) {
-    return recordGetString(record, 1, buffer, capacity);
-  });
+MsiResult MsiLibrary::GetSummaryInformation(MsiHandle database, MsiHandle& summary) const {
+  const auto get = Entry<MsiGetSummaryInformationWFn>(MsiEntry::kGetSummaryInformation);
+  if (get == nullptr) return kMsiEntryMissing;
+  return get(database, AsNative(Text()), 0, &summary);
 }
 
 MsiResult MsiLibrary::SummaryGetProperty(MsiHandle summary, uint32_t property, uint32_t& dataType,
                                          int32_t& integer, Text& text) const {
-  if (summaryInfoGetProperty == nullptr) return kMsiEntryMissing;
+  const auto get = Entry<MsiSummaryInfoGetPropertyWFn>(MsiEntry::kSummaryInfoGetProperty);
+  if (get == nullptr) return kMsiEntryMissing;
   MsiFileTime fileTime{};
   return CallWithTextOut(text, [&](NativeChar* buffer, uint32_t* capacity) {
-    return summaryInfoGetProperty(summary, property, &dataType, &integer, &fileTime, buffer, capacity);
+    return get(summary, property, &dataType, &integer, &fileTime, buffer, capacity);
+  });
+}
+
+MsiResult MsiLibrary::OpenView(MsiHandle database, const Text& query, MsiHandle& view) const {
+  const auto open = Entry<MsiDatabaseOpenViewWFn>(MsiEntry::kDatabaseOpenView);
+  if (open == nullptr) return kMsiEntryMissing;
+  return open(database, AsNative(query), &view);
+}
+
+MsiResult MsiLibrary::ExecuteView(MsiHandle view) const {
+  const auto execute = Entry<MsiViewExecuteFn>(MsiEntry::kViewExecute);
+  if (execute == nullptr) return kMsiEntryMissing;
+  return execute(view, 0);
+}
+
+MsiResult MsiLibrary::FetchView(MsiHandle view, MsiHandle& record) const {
+  const auto fetch = Entry<MsiViewFetchFn>(MsiEntry::kViewFetch);
+  if (fetch == nullptr) return kMsiEntryMissing;
+  return fetch(view, &record);
+}
+
+MsiResult MsiLibrary::RecordGetString(MsiHandle record, Text& text) const {
+  const auto get = Entry<MsiRecordGetStringWFn>(MsiEntry::kRecordGetString);
+  if (get == nullptr) return kMsiEntryMissing;
+  return CallWithTextOut(text, [&](NativeChar* buffer, uint32_t* capacity) {
+    return get(record, 1, buffer, capacity);
   });
 }
 
 MsiResult MsiLibrary::GetProductInfo(const Text& product, const Text& attribute, Text& text) const {
-  if (getProductInfo == nullptr) return kMsiEntryMissing;
+  const auto get = Entry<MsiGetProductInfoWFn>(MsiEntry::kGetProductInfo);
+  if (get == nullptr) return kMsiEntryMissing;
   return CallWithTextOut(text, [&](NativeChar* buffer, uint32_t* capacity) {
-    return getProductInfo(AsNative(product), AsNative(attribute), buffer, capacity);
+    return get(AsNative(product), AsNative(attribute), buffer, capacity);
   });
 }
 
+MsiResult MsiLibrary::InstallProduct(const Text& path, const Text& commandLine) const {
+  const auto install = Entry<MsiInstallProductWFn>(MsiEntry::kInstallProduct);
+  if (install == nullptr) return kMsiEntryMissing;
+  return install(AsNative(path), AsNative(commandLine));
+}
+
 MsiResult MsiLibrary::CloseHandle(MsiHandle handle) const {
-  if (closeHandle == nullptr) return kMsiEntryMissing;
-  return closeHandle(handle);
+  const auto close = Entry<MsiCloseHandleFn>(MsiEntry::kCloseHandle);
+  if (close == nullptr) return kMsiEntryMissing;
+  return close(handle);
+}
+
+void MsiLibrary::SetInternalUI(int32_t level) const {
+  const auto set = Entry<MsiSetInternalUIFn>(MsiEntry::kSetInternalUI);
+  if (set != nullptr) set(level, nullptr);
+}
+
+void MsiLibrary::EnableLog(uint32_t mode, const Text& path, uint32_t attributes) const {
+  const auto enable = Entry<MsiEnableLogWFn>(MsiEntry::kEnableLog);
+  if (enable != nullptr) enable(mode, AsNative(path), attributes);
 }
 
 MsiLibrary& ProcessMsiLibrary() {
-  // Never destroyed: it has to outlive every SetupContext (whose destructor closes the package
+  // Never destroyed: it has to outlive every SetupContext (whose package closes its database
   // through it) and must not call into a platform object already gone at exit; the system
   // unloads msi.dll when the process ends.
   static MsiLibrary* const library = new MsiLibrary(DefaultPlatform());

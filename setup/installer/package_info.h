@@ -2,12 +2,13 @@
 // What is read from the package and from the "setup.ini" beside it.
 
 #include "setup/base/text.h"
-#include "setup/installer/msi_library.h"
+#include "setup/installer/msi_handle.h"
 
 namespace setup {
 
 struct PackageInfo {
-  MsiHandle database = 0;   // the package opened read-only; 0 when closed
+  // The package opened read-only, from the inspection until just before the install call.
+  ScopedMsiHandle database;
   Text packagePath;
   Text productCode;
   Text packageCode;         // summary property 9, kept only when it is text

@@ -1,6 +1,7 @@
 #include "setup/installer/package_inspection.h"
 
 #include "setup/base/chars.h"
+#include "setup/base/line_ends.h"
 #include "setup/base/path.h"
 #include "setup/driver/version_number.h"
 #include "setup/installer/msi_handle.h"
@@ -13,9 +14,8 @@ constexpr uint32_t kSummaryRevision = 9;      // PID_REVNUMBER: the package code
 constexpr uint32_t kSummaryTypeText = 30;     // VT_LPSTR
 
 MsiResult ReadSummary(PackageInfo& info, const MsiLibrary& msi) {
-  if (msi.getSummaryInformation == nullptr) return kMsiEntryMissing;
   MsiHandle handle = 0;
-  const MsiResult opened = msi.getSummaryInformation(info.database, AsNative(Text()), 0, &handle);
+  const MsiResult opened = msi.GetSummaryInformation(info.database.get(), handle);
   if (opened != 0) return opened;
   ScopedMsiHandle summary(msi, handle);
   uint32_t dataType = 0;
@@ -37,9 +37,8 @@ MsiResult ReadSingleValue(const MsiLibrary& msi, MsiHandle database, const Text&
   ScopedMsiHandle view(msi, viewHandle);
   const MsiResult executed = msi.ExecuteView(view.get());
   if (executed != 0) return executed;
-  if (msi.viewFetch == nullptr) return kMsiEntryMissing;
   MsiHandle recordHandle = 0;
-  const MsiResult fetched = msi.viewFetch(view.get(), &recordHandle);
+  const MsiResult fetched = msi.FetchView(view.get(), recordHandle);
   if (fetched != 0) return fetched;
   ScopedMsiHandle record(msi, recordHandle);
   return msi.RecordGetString(record.get(), value);
@@ -48,14 +47,14 @@ MsiResult ReadSingleValue(const MsiLibrary& msi, MsiHandle database, const Text&
 MsiResult ReadTables(PackageInfo& info, const MsiLibrary& msi) {
   Text value;
   MsiResult result =
-      ReadSingleValue(msi, info.database, u"SELECT Value FROM Property WHERE Property = 'ProductCode'", value);
+      ReadSingleValue(msi, info.database.get(), u"SELECT Value FROM Property WHERE Property = 'ProductCode'", value);
   if (result != 0) return result;
   info.productCode = value;
-  result = ReadSingleValue(msi, info.database, u"SELECT Value FROM Property WHERE Property = 'ProductVersion'",
+  result = ReadSingleValue(msi, info.database.get(), u"SELECT Value FROM Property WHERE Property = 'ProductVersion'",
                            value);
   if (result != 0) return result;
   info.productVersion = value;
-  return ReadSingleValue(msi, info.database, u"SELECT Version FROM File WHERE File = 'ledgr.dll'",
+  return ReadSingleValue(msi, info.database.get(), u"SELECT Version FROM File WHERE File = 'ledgr.dll'",
                          info.keyFileVersion);
 }
 
@@ -66,27 +65,6 @@ void ReadInstanceFile(PackageInfo& info, Platform& platform) {
   const FileContent content = platform.ReadWholeFile(path);
   if (!content.opened) return;
   if (const std::optional<Text> text = DecodeInstanceFile(content.bytes, platform)) ScanInstanceFile(*text, info);
-}
-
-Text DecodeUtf16Le(std::string_view bytes) {
-  Text text;
-  text.reserve(bytes.size() / 2);
-  // An odd final byte cannot make a unit; the stream drops it as well.
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                         static_cast<unsigned char>(bytes[i + 1]) << 8));
-  }
-  return text;
-}
-
-Text JoinCrLf(TextView text) {
-  Text joined;
-  joined.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
-    joined.push_back(text[i]);
-  }
-  return joined;
 }
 
 bool IsInstalledInVersion(const MsiLibrary& msi, const Text& productCode, const VersionNumber& version) {
@@ -101,18 +79,14 @@ bool IsInstalledInVersion(const MsiLibrary& msi, const Text& productCode, const 
 
 MsiResult InspectPackage(PackageInfo& info, const Text& path, Platform& platform, MsiLibrary& msi) {
   if (!msi.IsLoaded() && !msi.Bind()) return 0;
-  if (info.database != 0) {
-    msi.CloseHandle(info.database);
-    info.database = 0;
-  }
+  info.database.Close();
   info.packagePath = path;
   if (platform.InitializeCom() < 0) return 0;
   if (!platform.FileExists(path)) return kPackageMissing;
-  if (msi.openDatabase == nullptr) return kMsiEntryMissing;
   MsiHandle database = 0;
-  const MsiResult opened = msi.openDatabase(AsNative(path), nullptr, &database);
+  const MsiResult opened = msi.OpenDatabase(path, database);
   if (opened != 0) return opened;
-  info.database = database;
+  info.database = ScopedMsiHandle(msi, database);
   if (const MsiResult result = ReadSummary(info, msi); result != 0) return result;
   if (const MsiResult result = ReadTables(info, msi); result != 0) return result;
   ReadInstanceFile(info, platform);
@@ -121,9 +95,9 @@ MsiResult InspectPackage(PackageInfo& info, const Text& path, Platform& platform
 
 std::optional<Text> DecodeInstanceFile(std::string_view bytes, Platform& platform) {
   if (bytes.starts_with("\xFE\xFF")) return std::nullopt;
-  if (bytes.starts_with("\xEF\xBB\xBF")) return JoinCrLf(platform.DecodeUtf8(bytes.substr(3)));
-  if (bytes.starts_with("\xFF\xFE")) return JoinCrLf(DecodeUtf16Le(bytes.substr(2)));
-  return JoinCrLf(platform.DecodeUtf8(bytes));
+  if (bytes.starts_with("\xEF\xBB\xBF")) return CollapseCrLf(platform.DecodeUtf8(bytes.substr(3)));
+  if (bytes.starts_with("\xFF\xFE")) return CollapseCrLf(DecodeUtf16Le(bytes.substr(2)));
+  return CollapseCrLf(platform.DecodeUtf8(bytes));
 }
 
 void ScanInstanceFile(TextView text, PackageInfo& info) {
@@ -154,8 +128,8 @@ void ScanInstanceFile(TextView text, PackageInfo& info) {
 }
 
 InstalledProduct DetectInstalledProduct(SetupContext& context) {
+  // A record of its own, released on every way out: a second load of the same library.
   MsiLibrary msi(context.platform());
-  msi.Clear();
   if (!msi.Bind()) return InstalledProduct::kNeither;
   if (IsInstalledInVersion(msi, context.productCode, context.productVersion)) return InstalledProduct::kProduct;
   if (context.instanceProductCode.empty()) return InstalledProduct::kNeither;

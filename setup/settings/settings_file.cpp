@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "setup/settings/line_ends.h"
+#include "setup/base/line_ends.h"
 #include "setup/settings/settings_file_reader.h"
 
 namespace setup {
@@ -57,7 +57,7 @@ void SettingsFile::AddSections(boost::shared_array<char16_t> document, size_t le
     // The character just before the next "[" (normally the line end ahead of its header)
     // belongs to neither section.
     const size_t chunkLength = next == TextView::npos ? length - start : next - 1 - start;
-    sections_.emplace_back().ParseShared(document, length, start, chunkLength);
+    if (!sections_.emplace_back().ParseShared(document, length, start, chunkLength)) sections_.pop_back();
     start = next;
   }
   KeepFirstOfEachName(held);

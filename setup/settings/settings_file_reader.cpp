@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "setup/base/path.h"
-#include "setup/settings/line_ends.h"
+#include "setup/base/line_ends.h"
 
 namespace setup {
 namespace {
@@ -86,18 +86,6 @@ size_t DecodeInPlace(std::string& buffer, size_t begin, size_t end, size_t lead,
   return lead + (end - first);
 }
 
-// The file's UTF-16LE units, mark included, in the file's own buffer; a lone trailing byte is
-// not a unit. Returns how many units there are.
-size_t Utf16LeUnitsInPlace(std::string& buffer) {
-  const size_t count = buffer.size() / 2;
-  char16_t* const units = UnitRoom(buffer, count);
-  const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
-  for (size_t i = 0; i < count; ++i) {
-    units[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
-  }
-  return count;
-}
-
 // Hands the decoded text out as the shared, NUL-terminated array without copying it: the array
 // points into the buffer and its deleter frees the buffer. A copy would double the memory of
 // reading a large file for a moment.
@@ -152,10 +140,12 @@ void SettingsFileReader::ReadAll() {
       units = CollapseCrLfInPlace(text, units);
       break;
     }
-    case Encoding::kUtf16:
-      units = Utf16LeUnitsInPlace(*buffer);
-      units = CollapseCrLfInPlace(UnitRoom(*buffer, units), units);
+    case Encoding::kUtf16: {
+      const size_t length = buffer->size();
+      char16_t* const text = UnitRoom(*buffer, length / 2);
+      units = CollapseCrLfInPlace(text, DecodeUtf16Le(std::string_view(buffer->data(), length), text));
       break;
+    }
   }
   text_ = ShareUnits(std::move(buffer), units);
 }

@@ -16,37 +16,6 @@ struct PairView {
   TextView value;
 };
 
-constexpr size_t kPrefixUnits = 4;
-
-// The key's first units, most significant first, padded with zeros. Where two packed prefixes
-// differ, they order the keys as ordinal order does (a padding zero only ever meets a unit above
-// it, from the longer key, which ordinal order puts last).
-uint64_t PackPrefix(TextView key) {
-  uint64_t packed = 0;
-  for (size_t i = 0; i < kPrefixUnits; ++i) packed = packed << 16 | (i < key.size() ? key[i] : 0);
-  return packed;
-}
-
-// Ordinal order of two keys with their packed prefixes; only keys that agree on the prefix are
-// read. Past the prefix only when both keys fill it: a short key may end in NUL units that the
-// padding cannot tell apart from its end.
-int CompareKeys(uint64_t aPrefix, TextView a, uint64_t bPrefix, TextView b) {
-  if (aPrefix != bPrefix) return aPrefix < bPrefix ? -1 : 1;
-  if (a.size() < kPrefixUnits || b.size() < kPrefixUnits) return a.compare(b);
-  return a.substr(kPrefixUnits).compare(b.substr(kPrefixUnits));
-}
-
-// No white space lies above the blank, so most characters are told apart without the call.
-bool IsSpaceUnit(char16_t c) { return c <= u' ' && IsSpace(c); }
-
-TextView TrimmedView(TextView text) {
-  size_t first = 0;
-  while (first < text.size() && IsSpaceUnit(text[first])) ++first;
-  size_t last = text.size();
-  while (last > first && IsSpaceUnit(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
-
 // Where a line ends and where its comment marks and first "=" stand, found in one pass over the
 // line; positions count from the line's start, npos when absent.
 struct LineMarks {
@@ -119,7 +88,6 @@ void ForEachBodyPair(TextView body, Visit visit) {
 // Places in a section's texts are 32-bit, which keeps a pair at 24 bytes; a longer text is
 // refused as memory the program cannot have.
 constexpr size_t kMostPlaces = UINT32_MAX;
-constexpr size_t kSmallSection = 256;
 
 uint32_t PlaceOf(size_t place) {
   if (place > kMostPlaces) throw std::bad_alloc();
@@ -130,10 +98,6 @@ uint32_t PlaceOf(size_t place) {
 uint32_t PlaceIn(TextView slice, const char16_t* base) {
   return slice.empty() ? 0 : PlaceOf(slice.data() - base);
 }
-
-// Every line of the body may hold a pair; counting them first lets the pairs take one block of
-// the right size instead of growing through copies of ever larger ones.
-size_t MostPairs(TextView body) { return std::count(body.begin(), body.end(), u'\n') + 1; }
 
 }  // namespace
 
@@ -155,17 +119,18 @@ TextView SettingsSection::ValueOf(const Pair& pair) const {
   return Slice(pair.valueAt, pair.valueLength);
 }
 
-void SettingsSection::Parse(TextView chunk) {
+bool SettingsSection::Parse(TextView chunk) {
   boost::shared_array<char16_t> copy(new char16_t[chunk.size() + 1]);
   std::copy(chunk.begin(), chunk.end(), copy.get());
   copy[chunk.size()] = u'\0';
-  ParseShared(copy, chunk.size(), 0, chunk.size());
+  return ParseShared(copy, chunk.size(), 0, chunk.size());
 }
 
-void SettingsSection::ParseShared(boost::shared_array<const char16_t> document,
+bool SettingsSection::ParseShared(boost::shared_array<const char16_t> document,
                                   size_t documentLength, size_t start, size_t length) {
   pairs_.clear();
   ownText_ = OwnText();
+  SetName(0, 0);
   const TextView text(document.get(), documentLength);
   documentLength_ = PlaceOf(documentLength);
   document_ = std::move(document);
@@ -173,42 +138,28 @@ void SettingsSection::ParseShared(boost::shared_array<const char16_t> document,
   const size_t open = chunk.find(u'[');
   const size_t nameStart = open == TextView::npos ? chunk.size() : open + 1;
   const size_t close = chunk.find(u']', nameStart);
-  if (close == TextView::npos) {
-    // A header that is never closed within its chunk ("[A" at the end of the text, or a "]"
-    // lost as the character before the next "["): the section is named by everything after
-    // the "[" and holds no keys, since there is no header line end to find a body after.
-    SetName(start + nameStart, chunk.size() - nameStart);
-    return;
-  }
+  // A header never closed within its chunk ("[A" at the end of the text, or a "]" lost as the
+  // character before the next "[") makes no section: a stray "[Startup" above the real
+  // "[Startup]" would otherwise take its name, and the first section of a name wins.
+  if (close == TextView::npos) return false;
   SetName(start + nameStart, close - nameStart);
   const TextView body = chunk.substr(close);
-  const size_t most = MostPairs(body);
   const char16_t* const base = text.data();
-  const auto collect = [&body, base](auto add) {
-    ForEachBodyPair(body, [&](const PairView& pair) {
-      if (pair.key.empty()) return;
-      add(Pair{PlaceIn(pair.key, base), PlaceOf(pair.key.size()), PlaceIn(pair.value, base),
-               PlaceOf(pair.value.size())});
-    });
-  };
-  if (most <= kSmallSection) {
-    // A small section gathers its pairs on the stack and then takes one block of just their size.
-    Pair gathered[kSmallSection];
-    size_t count = 0;
-    collect([&](const Pair& pair) { gathered[count++] = pair; });
-    SortByKey(gathered, count);
-    count = KeepLastOfEachKey(gathered, count);
-    pairs_.assign(gathered, gathered + count);
-    return;
-  }
-  // Grown as pairs come rather than sized by the lines: a section of comment lines takes no room.
-  collect([this](const Pair& pair) { pairs_.push_back(pair); });
-  size_t count = pairs_.size();
-  SortLargeByKey(pairs_.data(), count);
-  count = KeepLastOfEachKey(pairs_.data(), count);
-  pairs_.resize(count);
-  // Blank and comment lines took room too; a section mostly made of them gives it back.
-  if (pairs_.capacity() - count > count / 4) pairs_.shrink_to_fit();
+  // Every line may hold a pair: one block of that size instead of growing through copies.
+  pairs_.reserve(static_cast<size_t>(std::count(body.begin(), body.end(), u'\n')) + 1);
+  ForEachBodyPair(body, [&](const PairView& pair) {
+    if (pair.key.empty()) return;
+    pairs_.push_back(Pair{PlaceIn(pair.key, base), PlaceOf(pair.key.size()), PlaceIn(pair.value, base),
+                          PlaceOf(pair.value.size())});
+  });
+  // Sorting once and keeping the last pair of each key keeps a large section linear in its
+  // lines, where an ordered insertion per line would not be.
+  std::sort(pairs_.begin(), pairs_.end(), [this](const Pair& a, const Pair& b) { return PairLess(a, b); });
+  pairs_.resize(KeepLastOfEachKey(pairs_.data(), pairs_.size()));
+  // Blank and comment lines took room too, and repeated keys: a section mostly made of them
+  // gives it back.
+  if (pairs_.capacity() - pairs_.size() > pairs_.size() / 4) pairs_.shrink_to_fit();
+  return true;
 }
 
 size_t SettingsSection::UnitsInUse() const {
@@ -245,44 +196,6 @@ void SettingsSection::SetName(size_t at, size_t length) {
 bool SettingsSection::PairLess(const Pair& a, const Pair& b) const {
   const int order = KeyOf(a).compare(KeyOf(b));
   return order != 0 ? order < 0 : a.keyAt < b.keyAt;
-}
-
-void SettingsSection::SortByKey(Pair* pairs, size_t count) const {
-  std::sort(pairs, pairs + count, [this](const Pair& a, const Pair& b) { return PairLess(a, b); });
-}
-
-// A large section's keys lie all over a large text: the sort orders small entries that carry
-// each key's first units, so that most comparisons decide without reaching into the text, and
-// then moves the pairs into that order in place, cycle by cycle.
-void SettingsSection::SortLargeByKey(Pair* pairs, size_t count) const {
-  struct Entry {
-    uint64_t keyPrefix;
-    uint32_t index;
-  };
-  std::vector<Entry> order(count);
-  for (size_t i = 0; i < count; ++i) {
-    order[i] = {PackPrefix(KeyOf(pairs[i])), static_cast<uint32_t>(i)};
-  }
-  std::sort(order.begin(), order.end(), [this, pairs](const Entry& a, const Entry& b) {
-    const Pair& pa = pairs[a.index];
-    const Pair& pb = pairs[b.index];
-    const int byKey = CompareKeys(a.keyPrefix, KeyOf(pa), b.keyPrefix, KeyOf(pb));
-    return byKey != 0 ? byKey < 0 : pa.keyAt < pb.keyAt;
-  });
-  // Position i takes the pair at order[i].index; a placed position points at itself.
-  for (size_t start = 0; start < count; ++start) {
-    if (order[start].index == start) continue;
-    const Pair first = pairs[start];
-    size_t at = start;
-    while (order[at].index != start) {
-      const size_t from = order[at].index;
-      pairs[at] = pairs[from];
-      order[at].index = static_cast<uint32_t>(at);
-      at = from;
-    }
-    pairs[at] = first;
-    order[at].index = static_cast<uint32_t>(at);
-  }
 }
 
 // Keeps one pair per key, the last one given for it (the last of its run), moved down in place:

@@ -23,8 +23,9 @@ class SettingsSection {
   SettingsSection(SettingsSection&&) = default;
   SettingsSection& operator=(SettingsSection&&) = default;
 
-  // Fills the section from one chunk of text that starts with '['.
-  void Parse(TextView chunk);
+  // Fills the section from one chunk of text that starts with '['. False when the chunk's
+  // header is never closed: such a chunk makes no section, and this one is left empty.
+  bool Parse(TextView chunk);
 
   Text GetName() const { return Text(NameView()); }
   // Empty when the key is absent; an absent key and an empty value look alike.
@@ -47,8 +48,9 @@ class SettingsSection {
     uint32_t valueLength;
   };
 
-  // Parses the chunk [start, start + length) of a document text that the section then shares.
-  void ParseShared(boost::shared_array<const char16_t> document, size_t documentLength,
+  // Parses the chunk [start, start + length) of a document text that the section then shares;
+  // false when the chunk's header is never closed, which makes no section.
+  bool ParseShared(boost::shared_array<const char16_t> document, size_t documentLength,
                    size_t start, size_t length);
   TextView KeyOf(const Pair& pair) const;
   TextView ValueOf(const Pair& pair) const;
@@ -62,8 +64,6 @@ class SettingsSection {
   TextView NameView() const { return Slice(nameAt_, nameLength_); }
   uint32_t Own(TextView text);
   bool PairLess(const Pair& a, const Pair& b) const;
-  void SortByKey(Pair* pairs, size_t count) const;
-  void SortLargeByKey(Pair* pairs, size_t count) const;
   size_t KeepLastOfEachKey(Pair* pairs, size_t count) const;
   std::vector<Pair>::const_iterator FindKey(TextView key) const;
 

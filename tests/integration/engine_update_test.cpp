@@ -80,7 +80,7 @@ TEST(CheckAndUpdateEngine, RunsTheEngineInstallerOnlyForANewerRequiredVersion) {
     EXPECT_EQ(platform.FileExists(dir.PathOf("instmsi30.exe.done")), c.runs);
     // Bound again after the installer ended, ready for the package.
     EXPECT_TRUE(msi.IsLoaded());
-    EXPECT_NE(msi.installProduct, nullptr);
+    EXPECT_TRUE(msi.IsBound(MsiEntry::kInstallProduct));
   }
 }
 

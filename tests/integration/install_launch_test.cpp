@@ -35,7 +35,7 @@ class ComposeAndInstallTest : public ::testing::Test {
     context.installProperties = properties;
     context.debugLogPath = log;
     const MsiResult result = ComposeAndInstall(context);
-    EXPECT_EQ(context.package.database, 0u) << "the package must not be held open";
+    EXPECT_EQ(context.package.database.get(), 0u) << "the package must not be held open";
     return result;
   }
 
@@ -77,9 +77,8 @@ TEST_F(ComposeAndInstallTest, InstallsAndRemovesTheSamplePackageSilently) {
 TEST_F(ComposeAndInstallTest, AMissingPackageGivesTheInstallersCode) {
   const Text missing = dir.PathOf("missing.msi");
   const MsiResult result = RunStep(kInstall, missing, u"", Text());
-  ASSERT_NE(msi.installProduct, nullptr);
   // Windows answers 1619 (ERROR_INSTALL_PACKAGE_OPEN_FAILED), Wine 2 (ERROR_FILE_NOT_FOUND).
-  EXPECT_EQ(result, msi.installProduct(AsNative(missing), AsNative(Text(u" "))));
+  EXPECT_EQ(result, msi.InstallProduct(missing, u" "));
   EXPECT_NE(result, 0u);
   EXPECT_EQ(Detect(), InstalledProduct::kNeither);
 }

@@ -31,11 +31,6 @@ std::string Utf16LeWithMark(const Text& text) {
 class InspectPackageTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_NE(testing::BuiltPackage(testing::kMainPackage), u"") << "run through ctest"; }
-  // The handle is the test's to close; a destructor must not close it a second time.
-  void TearDown() override {
-    if (info.database != 0) msi.CloseHandle(info.database);
-  }
-
   Win32Platform platform;
   MsiLibrary msi{platform};
   TempDir dir;
@@ -66,21 +61,21 @@ TEST_F(InspectPackageTest, ReadsTheIdentityOfEachBuiltPackage) {
     EXPECT_EQ(read.packageCode.size(), 38u);
     EXPECT_EQ(read.instanceName, u"");
     EXPECT_EQ(read.instanceProductCode, u"");
-    ASSERT_NE(read.database, 0u);
-    EXPECT_EQ(msi.CloseHandle(read.database), 0u);
+    EXPECT_NE(read.database.get(), 0u);
   }
 }
 
 TEST_F(InspectPackageTest, LeavesTheDatabaseOpenForTheCallerToClose) {
   ASSERT_EQ(InspectPackage(info, CopyPackageInto(dir, testing::kMainPackage), platform, msi), 0u);
-  ASSERT_NE(info.database, 0u);
+  const MsiHandle database = info.database.get();
+  ASSERT_NE(database, 0u);
   // Still a database: a query through it answers.
   MsiHandle view = 0;
-  EXPECT_EQ(msi.OpenView(info.database, u"SELECT Value FROM Property WHERE Property = 'ProductName'", view), 0u);
+  EXPECT_EQ(msi.OpenView(database, u"SELECT Value FROM Property WHERE Property = 'ProductName'", view), 0u);
   EXPECT_EQ(msi.CloseHandle(view), 0u);
-  EXPECT_EQ(msi.CloseHandle(info.database), 0u);
-  EXPECT_EQ(msi.CloseHandle(info.database), kInvalidHandle);
-  info.database = 0;
+  info.database.Close();
+  EXPECT_EQ(info.database.get(), 0u);
+  EXPECT_EQ(msi.CloseHandle(database), kInvalidHandle) << "closed already";
 }
 
 TEST_F(InspectPackageTest, TakesTheInstanceFromTheSetupIniBesideThePackageInEachEncoding) {
@@ -109,7 +104,6 @@ TEST_F(InspectPackageTest, TakesTheInstanceFromTheSetupIniBesideThePackageInEach
     EXPECT_EQ(read.instanceName, c.instanceName);
     EXPECT_EQ(read.instanceProductCode, c.instanceProductCode);
     EXPECT_EQ(read.productCode, testing::kSecondProductCode);
-    msi.CloseHandle(read.database);
   }
 }
 
@@ -118,7 +112,7 @@ TEST_F(InspectPackageTest, AMissingPackageIsFileNotFoundWithNothingRead) {
   const Text path = dir.PathOf("missing.msi");
   EXPECT_EQ(InspectPackage(info, path, platform, msi), kPackageMissing);
   EXPECT_EQ(info.packagePath, path);
-  EXPECT_EQ(info.database, 0u);
+  EXPECT_EQ(info.database.get(), 0u);
   EXPECT_EQ(info.productCode + info.packageCode + info.productVersion + info.keyFileVersion, u"");
   EXPECT_EQ(info.instanceName + info.instanceProductCode, u"");
 }
@@ -128,11 +122,10 @@ TEST_F(InspectPackageTest, AFileThatIsNoPackageGivesTheInstallersCodeWithNothing
   const Text path = dir.Write("ledgr.msi", "[Startup]\r\nThis is a settings file, not a package.\r\n");
   const MsiResult result = InspectPackage(info, path, platform, msi);
   MsiHandle direct = 0;
-  ASSERT_NE(msi.openDatabase, nullptr);
-  const MsiResult expected = msi.openDatabase(AsNative(path), nullptr, &direct);
+  const MsiResult expected = msi.OpenDatabase(path, direct);
   EXPECT_NE(expected, 0u);
   EXPECT_EQ(result, expected);
-  EXPECT_EQ(info.database, 0u);
+  EXPECT_EQ(info.database.get(), 0u);
   EXPECT_EQ(info.productCode + info.packageCode + info.productVersion + info.keyFileVersion, u"");
   EXPECT_EQ(info.instanceName + info.instanceProductCode, u"");
 }
@@ -145,7 +138,7 @@ TEST_F(InspectPackageTest, APackageWithoutTheKeyFileRowEndsAtThatQuery) {
   EXPECT_EQ(info.productVersion, testing::kSampleVersion);
   EXPECT_EQ(info.keyFileVersion, u"");
   EXPECT_EQ(info.instanceName + info.instanceProductCode, u"");
-  EXPECT_NE(info.database, 0u);
+  EXPECT_NE(info.database.get(), 0u);
 }
 
 }  // namespace

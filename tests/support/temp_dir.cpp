@@ -30,8 +30,8 @@ TempDir::TempDir() {
                        ("setup-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
   fs::create_directories(dir);
   hostPath_ = dir.string();
-  path_ = WindowsStyle(dir);
-  if (path_.empty() || path_.back() != u'\\') path_ += u'\\';
+  folder_ = WindowsStyle(dir);
+  path_ = folder_ + u'\\';
 }
 
 TempDir::~TempDir() {

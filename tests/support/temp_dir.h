@@ -18,6 +18,8 @@ class TempDir {
 
   // The folder, ending in '\'.
   const Text& path() const { return path_; }
+  // The folder as it was made, without the final '\'.
+  const Text& folder() const { return folder_; }
   // Writes a file (sub-folders are made as needed) and returns its full path.
   Text Write(std::string_view name, std::string_view bytes) const;
   Text PathOf(std::string_view name) const;
@@ -25,6 +27,7 @@ class TempDir {
  private:
   std::string hostPath_;
   Text path_;
+  Text folder_;
 };
 
 }  // namespace setup::testing

@@ -127,7 +127,7 @@ DryRun& DryRun::Current() {
 
 Text ModePrefixOf(int32_t installMode) {
   DryRun probe(CheckOptions{}, u"setup.exe", FakeModule{});
-  probe.msi.installProduct = &InstallProduct;
+  probe.msi.Bind();
   PackageInfo nothingOpen;
   LaunchInstall(nothingOpen, installMode, Text(), probe.msi);
   return probe.install ? probe.install->commandLine : Text();

@@ -50,10 +50,7 @@ void ObserveRunSequence(Observation& seen, const FakeModule& packageReader) {
 void ObserveCommandLine(CommandLineView& view, DryRun& run) {
   view.processCommandLine = run.platform.commandLine;
   CommandLineParser parser;
-  parser.SetArguments(SplitCommandLine(view.processCommandLine));
-  parser.SetLongOptions(false);
-  parser.LoadOptionTable(kSetupOptions);
-  view.parseResult = parser.Parse();
+  view.parseResult = ParseSetupCommandLine(parser, view.processCommandLine);
   view.parseError = parser.ErrorText();
   for (size_t i = 0; i < parser.PositionalCount(); ++i) view.freeParameters.push_back(parser.GetPositional(i));
   if (parser.IsPresent(u"l")) view.languageCode = parser.GetText(u"l");
@@ -139,10 +136,9 @@ void ObservePackage(Observation& seen, DryRun& run) {
   package.inspection = InspectPackage(package.info, package.path, run.platform, run.msi);
   if (!package.info.instanceName.empty()) {
     package.holdsInstanceTransform =
-        PackageHoldsStorage(run.msi, package.info.database, package.info.instanceName + u".mst");
+        PackageHoldsStorage(run.msi, package.info.database.get(), package.info.instanceName + u".mst");
   }
-  if (package.info.database != 0) run.msi.CloseHandle(package.info.database);
-  package.info.database = 0;
+  package.info.database.Close();
 
   InstanceView& instance = seen.instance;
   const PathParts parts = SplitPath(package.path);

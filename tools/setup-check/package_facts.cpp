@@ -18,9 +18,8 @@ MsiResult FirstValue(const MsiLibrary& msi, MsiHandle database, const Text& quer
   ScopedMsiHandle view(msi, viewHandle);
   const MsiResult executed = msi.ExecuteView(view.get());
   if (executed != 0) return executed;
-  if (msi.viewFetch == nullptr) return kMsiEntryMissing;
   MsiHandle recordHandle = 0;
-  const MsiResult fetched = msi.viewFetch(view.get(), &recordHandle);
+  const MsiResult fetched = msi.FetchView(view.get(), recordHandle);
   if (fetched != 0) return fetched;
   ScopedMsiHandle record(msi, recordHandle);
   return msi.RecordGetString(record.get(), value);
@@ -31,9 +30,8 @@ MsiResult ReadProperty(const MsiLibrary& msi, MsiHandle database, const char16_t
 }
 
 MsiResult ReadPageCount(const MsiLibrary& msi, MsiHandle database, int32_t& pageCount) {
-  if (msi.getSummaryInformation == nullptr) return kMsiEntryMissing;
   MsiHandle handle = 0;
-  const MsiResult opened = msi.getSummaryInformation(database, AsNative(Text()), 0, &handle);
+  const MsiResult opened = msi.GetSummaryInformation(database, handle);
   if (opened != 0) return opened;
   ScopedMsiHandle summary(msi, handle);
   uint32_t dataType = 0;
@@ -45,12 +43,8 @@ MsiResult ReadPageCount(const MsiLibrary& msi, MsiHandle database, int32_t& page
 
 PackageFacts ReadPackageFacts(const MsiLibrary& msi, const Text& packagePath) {
   PackageFacts facts;
-  if (msi.openDatabase == nullptr) {
-    facts.result = kMsiEntryMissing;
-    return facts;
-  }
   MsiHandle handle = 0;
-  facts.result = msi.openDatabase(AsNative(packagePath), nullptr, &handle);
+  facts.result = msi.OpenDatabase(packagePath, handle);
   if (facts.result != 0) return facts;
   ScopedMsiHandle database(msi, handle);
   facts.result = ReadPageCount(msi, database.get(), facts.engineVersion);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "setup/base/chars.h"
-#include "setup/settings/line_ends.h"
+#include "setup/base/line_ends.h"
 #include "setup/settings/settings_file_reader.h"
 #include "setup/settings/settings_section.h"
 
@@ -121,7 +121,11 @@ SettingsScan ScanSettingsText(TextView raw) {
     const size_t line = lines.LineAt(start);
     if (!FirstOnItsLine(text, start)) scan.strayBrackets.push_back({line, LineAround(text, start)});
     SettingsSection section;
-    section.Parse(chunk);
+    // A header never closed within its chunk makes no section in the document either.
+    if (!section.Parse(chunk)) {
+      start = next;
+      continue;
+    }
     const bool repeated = scan.Find(section.GetName()) != nullptr;
     scan.sections.push_back({section.GetName(), line, repeated, KeysOf(chunk, line)});
     start = next;

@@ -56,7 +56,7 @@ TEST_P(CheckInstall, ReportsTheStringHandedToTheInstaller) {
   if (c.prepare) c.prepare(folder);
   const Observation seen = folder.Run(c.arguments);
   Text expected = c.propertyString;
-  const Text folderPath = folder.dir.path().substr(0, folder.dir.path().size() - 1);
+  const Text& folderPath = folder.dir.folder();
   if (const size_t at = expected.find(u"<dir>"); at != Text::npos) expected.replace(at, 5, folderPath);
   ASSERT_TRUE(seen.install.reached);
   EXPECT_EQ(seen.install.modePrefix, c.modePrefix);

@@ -25,6 +25,13 @@ TEST(ScanSettingsText, KeysFollowTheLineThatClosesAHeaderSpreadOverTwo) {
   EXPECT_EQ(scan.LineOf(u"A\nk=v", u"z"), 3u);
 }
 
+TEST(ScanSettingsText, AHeaderNeverClosedMakesNoSection) {
+  const SettingsScan scan = ScanSettingsText(u"[Startup\n[Startup]\nk=v\n[B");
+  ASSERT_EQ(scan.sections.size(), 1u);
+  EXPECT_FALSE(scan.sections[0].ignored);
+  EXPECT_EQ(scan.LineOf(u"Startup", u"k"), 3u);
+}
+
 TEST(ScanSettingsText, TheLastLineOfARepeatedKeyIsTheOneThatCounts) {
   EXPECT_EQ(ScanSettingsText(u"[A]\nk=1\nk=2\n").LineOf(u"A", u"k"), 3u);
 }

@@ -44,6 +44,21 @@ TEST(ApplyCommandLine, SilentSwitchAndRejectedArguments) {
   for (const auto& c : cases) EXPECT_EQ(Apply(c.arguments).uiLevel, c.uiLevel) << ToUtf8(c.arguments);
 }
 
+// The table of language codes, row by row with its decimal identifier, under another user language.
+TEST(ApplyCommandLine, EveryLanguageCodeGivesItsLanguage) {
+  const struct {
+    const char16_t* code;
+    uint32_t languageId;
+  } table[] = {
+      {u"ru", 1049}, {u"uk", 1058}, {u"en", 1033}, {u"lv", 1062}, {u"lt", 1063},
+      {u"ro", 1048}, {u"bg", 1026}, {u"de", 1031}, {u"ka", 1079}, {u"kk", 1087},
+      {u"vi", 1066}, {u"pl", 1045}, {u"tr", 1055}, {u"az", 1068}, {u"zh", 2052},
+  };
+  for (const auto& row : table) {
+    EXPECT_EQ(Apply(u"/l " + Text(row.code), u"", 0x0C0A).languageId, row.languageId) << ToUtf8(row.code);
+  }
+}
+
 TEST(ApplyCommandLine, LanguageOptionMapsCodesAndFallsBack) {
   const struct {
     const char16_t* arguments;

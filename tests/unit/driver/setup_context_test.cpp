@@ -7,21 +7,13 @@
 namespace setup {
 namespace {
 
-TEST(SetupContext, StartsWithTheInitialValuesOfARun) {
-  HostPlatform platform;
-  platform.userLanguage = 0x0419;
-  MsiLibrary msi(platform);
-  SetupContext context(platform, msi);
-  EXPECT_EQ(context.languageId, 1049u);
-  EXPECT_EQ(context.uiLevel, 5);
-  EXPECT_EQ(context.installMode, 0);
-  EXPECT_FALSE(context.logResults);
-  EXPECT_FALSE(context.usageRequested);
-  EXPECT_EQ(context.productVersion, (VersionNumber{{-1, -1, -1, -1}}));
-  EXPECT_EQ(context.requiredMsiVersion, (VersionNumber{{-1, -1, -1, -1}}));
-  EXPECT_EQ(context.package.database, 0u);
-  EXPECT_TRUE(context.installProperties.empty());
-  EXPECT_TRUE(context.messageCaption.empty());
+TEST(SetupContext, StartsInTheUsersLanguage) {
+  for (const uint32_t language : {0x0419u, 0x0C0Au}) {
+    HostPlatform platform;
+    platform.userLanguage = language;
+    MsiLibrary msi(platform);
+    EXPECT_EQ(SetupContext(platform, msi).languageId, language);
+  }
 }
 
 TEST(SetupContext, SplitsTheModulePathAtItsLastBackslash) {
@@ -36,6 +28,7 @@ TEST(SetupContext, SplitsTheModulePathAtItsLastBackslash) {
       {Text(u"C:\\dist\\\\setup.exe"), u"C:\\dist\\", u"setup.exe"},
       {Text(u"setup.exe"), u"setup.exe", u""},
       {Text(u"C:/dist/setup.exe"), u"C:/dist/setup.exe", u""},
+      {Text(u"C:setup.exe"), u"C:setup.exe", u""},
       {Text(u"\\setup.exe"), u"\\", u"setup.exe"},
       {std::nullopt, u"", u""},
   };

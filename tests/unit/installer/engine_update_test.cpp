@@ -81,7 +81,7 @@ TEST_F(EngineUpdateTest, TheLibraryIsLetGoWhileTheEngineInstallerRunsAndBoundAga
   EXPECT_TRUE(RunEngineInstaller(platform, msi, installer));
   EXPECT_FALSE(heldDuringRun);
   EXPECT_TRUE(msi.IsLoaded());
-  EXPECT_NE(nullptr, msi.installProduct);
+  EXPECT_TRUE(msi.IsBound(MsiEntry::kInstallProduct));
 }
 
 TEST_F(EngineUpdateTest, AnInstallerThatCannotStartStillGetsTheLibraryBoundAgain) {
@@ -102,8 +102,8 @@ TEST_F(EngineUpdateTest, AnInstallerThatRemovesTheLibraryLeavesNoEntryPointBehin
   };
   EXPECT_TRUE(RunEngineInstaller(platform, msi, installer));
   EXPECT_FALSE(msi.IsLoaded());
-  EXPECT_EQ(nullptr, msi.installProduct);
-  EXPECT_EQ(nullptr, msi.closeHandle);
+  EXPECT_FALSE(msi.IsBound(MsiEntry::kInstallProduct));
+  EXPECT_FALSE(msi.IsBound(MsiEntry::kCloseHandle));
 }
 
 }  // namespace

@@ -31,9 +31,9 @@ struct LaunchScene : InstallerScene {
     EXPECT_EQ(1u, installs.size());
     return installs.empty() ? Text() : installs[0].arguments[1];
   }
+  // The program's folder named without its final backslash, and its file name.
   Text AdministrativePart() const {
-    const Text& directory = context.moduleDirectory;
-    return u"SETUPEXEDIR=\"" + directory.substr(0, directory.size() - 1) + u"\" SETUPEXENAME=\"setup.exe\"";
+    return u"SETUPEXEDIR=\"" + dir.PathOf("dist files") + u"\" SETUPEXENAME=\"setup.exe\"";
   }
 };
 
@@ -76,6 +76,26 @@ TEST(ComposeAndInstall, ComposesEveryShapeOfCommandLine) {
     EXPECT_EQ(0u, ComposeAndInstall(scene.context)) << c.name;
     EXPECT_EQ(Expand(c.expected, scene.AdministrativePart()), scene.InstallCommandLine()) << c.name;
     EXPECT_EQ(scene.context.packagePath, scene.fakeMsi.CallsTo("MsiInstallProductW").at(0).arguments[0]) << c.name;
+  }
+}
+
+TEST(ComposeAndInstall, NamesTheProgramsFolderWithoutItsFinalBackslashForAnAdministrativeInstall) {
+  const struct {
+    const char16_t* directory;
+    const char16_t* fileName;
+    const char16_t* expected;
+  } cases[] = {
+      {u"C:\\Kit files\\", u"setup.exe", u"ACTION=ADMIN SETUPEXEDIR=\"C:\\Kit files\" SETUPEXENAME=\"setup.exe\" A=1"},
+      {u"D:\\", u"Setup Kit.exe", u"ACTION=ADMIN SETUPEXEDIR=\"D:\" SETUPEXENAME=\"Setup Kit.exe\" A=1"},
+      {u"", u"", u"ACTION=ADMIN SETUPEXEDIR=\"\" SETUPEXENAME=\"\" A=1"},
+  };
+  for (const auto& c : cases) {
+    LaunchScene scene;
+    scene.context.installMode = kAdministrativeInstall;
+    scene.context.moduleDirectory = c.directory;
+    scene.context.moduleFileName = c.fileName;
+    ComposeAndInstall(scene.context);
+    EXPECT_EQ(c.expected, scene.InstallCommandLine()) << ToUtf8(c.directory);
   }
 }
 
@@ -133,7 +153,7 @@ TEST(ComposeAndInstall, EnablesTheLogAndSetsTheUiLevelBeforeClosingThePackageAnd
       {"MsiInstallProductW", {scene.context.packagePath, u" A=1"}},
   };
   EXPECT_EQ(expected, tail);
-  EXPECT_EQ(0u, scene.context.package.database);
+  EXPECT_EQ(0u, scene.context.package.database.get());
   EXPECT_TRUE(scene.fakeMsi.OpenHandles().empty());
 }
 
@@ -200,10 +220,10 @@ TEST(LaunchInstall, ForgetsTheDatabaseEvenWhenItCannotBeClosed) {
   scene.WithoutExports({"MsiCloseHandle"});
   ASSERT_TRUE(scene.msi.Bind());
   PackageInfo info;
-  info.database = 42;
+  info.database = ScopedMsiHandle(scene.msi, 42);
   info.packagePath = u"C:\\p.msi";
   EXPECT_EQ(0u, LaunchInstall(info, kRemoval, u"X=1", scene.msi));
-  EXPECT_EQ(0u, info.database);
+  EXPECT_EQ(0u, info.database.get());
   EXPECT_EQ((std::vector<FakeMsiCall>{{"MsiInstallProductW", {u"C:\\p.msi", u"REMOVE=ALL X=1"}}}), scene.fakeMsi.calls);
 }
 

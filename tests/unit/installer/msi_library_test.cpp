@@ -9,26 +9,28 @@
 namespace setup::testing {
 namespace {
 
-// The slots in binding order, as plain addresses.
-std::vector<EntryPoint> Slots(const MsiLibrary& m) {
-  const auto at = [](auto fn) { return reinterpret_cast<EntryPoint>(fn); };
-  return {at(m.openDatabase),         at(m.openProduct),       at(m.openPackage),
-          at(m.getProductProperty),   at(m.getProductInfo),    at(m.summaryInfoGetProperty),
-          at(m.getSummaryInformation), at(m.databaseOpenView), at(m.installProduct),
-          at(m.closeHandle),          at(m.viewFetch),         at(m.viewClose),
-          at(m.recordGetString),      at(m.viewExecute),       at(m.viewGetColumnInfo),
-          at(m.recordGetFieldCount),  at(m.setInternalUI),     at(m.enableLog)};
+// Entry points in binding order, as the library's export names say them.
+MsiEntry EntryAt(size_t index) { return static_cast<MsiEntry>(index); }
+
+size_t BoundCount(const MsiLibrary& msi) {
+  size_t bound = 0;
+  for (size_t i = 0; i < kMsiEntryCount; ++i) bound += msi.IsBound(EntryAt(i)) ? 1 : 0;
+  return bound;
 }
 
 using MsiLibraryTest = InstallerFixture;
 
-TEST_F(MsiLibraryTest, BindPutsEachExportIntoTheSlotOfItsName) {
-  ASSERT_TRUE(msi.Bind());
-  const FakeModule module = fakeMsi.Module();
-  const std::vector<EntryPoint> slots = Slots(msi);
-  ASSERT_EQ(FakeMsi::ExportNames().size(), slots.size());
-  for (size_t i = 0; i < slots.size(); ++i) {
-    EXPECT_EQ(module.exports.at(FakeMsi::ExportNames()[i]), slots[i]) << FakeMsi::ExportNames()[i];
+// Each export missing in turn leaves exactly its own entry point unbound: every name is looked
+// up, and into the place of its own entry point.
+TEST(MsiLibrary, LooksUpEachEntryPointByItsOwnName) {
+  const std::vector<std::string>& names = FakeMsi::ExportNames();
+  for (size_t missing = 0; missing < names.size(); ++missing) {
+    InstallerScene scene;
+    scene.WithoutExports({names[missing].c_str()});
+    ASSERT_TRUE(scene.msi.Bind());
+    for (size_t i = 0; i < names.size(); ++i) {
+      EXPECT_EQ(i != missing, scene.msi.IsBound(EntryAt(i))) << names[i] << " with " << names[missing] << " missing";
+    }
   }
 }
 
@@ -36,30 +38,19 @@ TEST_F(MsiLibraryTest, BindWithoutTheLibraryFailsAndBindsNothing) {
   WithoutMsiDll();
   EXPECT_FALSE(msi.Bind());
   EXPECT_FALSE(msi.IsLoaded());
-  for (const EntryPoint slot : Slots(msi)) EXPECT_EQ(nullptr, slot);
+  EXPECT_EQ(0u, BoundCount(msi));
 }
 
-TEST_F(MsiLibraryTest, MissingExportsLeaveTheirSlotsEmptyAndTheRestBound) {
-  WithoutExports({"MsiEnableLogW", "MsiSetInternalUI"});
-  ASSERT_TRUE(msi.Bind());
-  const std::vector<EntryPoint> slots = Slots(msi);
-  EXPECT_EQ(nullptr, msi.enableLog);
-  EXPECT_EQ(nullptr, msi.setInternalUI);
-  EXPECT_EQ(16, std::count_if(slots.begin(), slots.end(), [](EntryPoint e) { return e != nullptr; }));
-}
-
-TEST_F(MsiLibraryTest, ReleaseOfAnUnboundRecordUnloadsNothing) {
+TEST_F(MsiLibraryTest, ReleaseUnloadsOnlyWhatIsLoadedAndForgetsTheEntryPoints) {
   msi.Release();
   EXPECT_EQ(0, platform.unloads);
-}
-
-TEST_F(MsiLibraryTest, ReleaseUnloadsOnceAndForgetsTheEntryPoints) {
   ASSERT_TRUE(msi.Bind());
+  EXPECT_EQ(kMsiEntryCount, BoundCount(msi));
   msi.Release();
   msi.Release();
   EXPECT_EQ(1, platform.unloads);
   EXPECT_FALSE(msi.IsLoaded());
-  for (const EntryPoint slot : Slots(msi)) EXPECT_EQ(nullptr, slot);
+  EXPECT_EQ(0u, BoundCount(msi));
 }
 
 TEST_F(MsiLibraryTest, BindingABoundRecordGivesBackTheEarlierLoad) {
@@ -69,33 +60,39 @@ TEST_F(MsiLibraryTest, BindingABoundRecordGivesBackTheEarlierLoad) {
   EXPECT_EQ(1, platform.unloads);
 }
 
-TEST_F(MsiLibraryTest, ClearForgetsTheLibraryWithoutUnloadingIt) {
-  ASSERT_TRUE(msi.Bind());
-  msi.Clear();
-  EXPECT_FALSE(msi.IsLoaded());
-  EXPECT_EQ(nullptr, msi.installProduct);
-  EXPECT_EQ(0, platform.unloads);
+TEST_F(MsiLibraryTest, DestructionUnloadsTheLibrary) {
+  {
+    MsiLibrary shortLived(platform);
+    ASSERT_TRUE(shortLived.Bind());
+  }
+  EXPECT_EQ(1, platform.unloads);
 }
 
 TEST_F(MsiLibraryTest, GuardedCallsGiveOneAndLeaveTheTextAloneWhenTheirExportIsMissing) {
-  WithoutExports({"MsiDatabaseOpenViewW", "MsiViewExecute", "MsiRecordGetStringW", "MsiSummaryInfoGetPropertyW",
-                  "MsiGetProductInfoW", "MsiCloseHandle"});
+  for (const std::string& name : FakeMsi::ExportNames()) fakeMsi.RemoveExport(name);
+  fakeMsi.InstallInto(platform);
   ASSERT_TRUE(msi.Bind());
   Text text = u"before";
-  MsiHandle view = 0;
+  MsiHandle handle = 7;
   uint32_t type = 0;
   int32_t integer = 0;
   const std::vector<std::pair<const char*, std::function<MsiResult()>>> calls = {
-      {"open view", [&] { return msi.OpenView(1, u"SELECT", view); }},
+      {"open database", [&] { return msi.OpenDatabase(u"C:\\p.msi", handle); }},
+      {"summary information", [&] { return msi.GetSummaryInformation(1, handle); }},
+      {"open view", [&] { return msi.OpenView(1, u"SELECT", handle); }},
       {"execute", [&] { return msi.ExecuteView(1); }},
+      {"fetch", [&] { return msi.FetchView(1, handle); }},
       {"record", [&] { return msi.RecordGetString(1, text); }},
       {"summary", [&] { return msi.SummaryGetProperty(1, 9, type, integer, text); }},
       {"product info", [&] { return msi.GetProductInfo(kProductCode, u"VersionString", text); }},
+      {"install", [&] { return msi.InstallProduct(u"C:\\p.msi", u""); }},
       {"close", [&] { return msi.CloseHandle(1); }},
   };
   for (const auto& [name, call] : calls) EXPECT_EQ(kMsiEntryMissing, call()) << name;
+  msi.SetInternalUI(2);
+  msi.EnableLog(0x1000, u"C:\\log.txt", 2);
   EXPECT_EQ(u"before", text);
-  EXPECT_TRUE(fakeMsi.calls.empty());
+  EXPECT_EQ(7u, handle);
 }
 
 TEST_F(MsiLibraryTest, TextOutHandsEveryCallTheFullCapacity) {

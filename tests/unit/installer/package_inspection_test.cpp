@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <functional>
 
@@ -69,7 +71,8 @@ struct InspectScene : InstallerScene {
   MsiResult Inspect() { return InspectPackage(info, package, platform, msi); }
   // Every handle the inspection asked for is given back, except the database it keeps open.
   void ExpectOnlyTheDatabaseOpen() const {
-    EXPECT_EQ(info.database == 0 ? std::vector<MsiHandle>{} : std::vector<MsiHandle>{info.database},
+    const MsiHandle database = info.database.get();
+    EXPECT_EQ(database == 0 ? std::vector<MsiHandle>{} : std::vector<MsiHandle>{database},
               fakeMsi.OpenHandles());
   }
 
@@ -82,7 +85,7 @@ class InspectPackageTest : public ::testing::Test, public InspectScene {};
 TEST_F(InspectPackageTest, ReadsThePackageAndTheInstanceFileBesideIt) {
   EXPECT_EQ(0u, Inspect());
   EXPECT_EQ(package, info.packagePath);
-  EXPECT_NE(0u, info.database);
+  EXPECT_NE(0u, info.database.get());
   EXPECT_EQ(kProductCode, info.productCode);
   EXPECT_EQ(u"{PACKAGE-CODE}", info.packageCode);
   EXPECT_EQ(u"2.0.1", info.productVersion);
@@ -94,7 +97,7 @@ TEST_F(InspectPackageTest, ReadsThePackageAndTheInstanceFileBesideIt) {
 
 TEST_F(InspectPackageTest, AsksTheLibraryInOrderWithTheExactArguments) {
   ASSERT_EQ(0u, Inspect());
-  const Text db = FormatDecimal(info.database);
+  const Text db = FormatDecimal(info.database.get());
   const std::vector<FakeMsiCall> opening = {
       {"MsiOpenDatabaseW", {package, u"<null>"}},
       {"MsiGetSummaryInformationW", {db, u"", u"0"}},
@@ -187,11 +190,31 @@ TEST_F(InspectPackageTest, FailedComInitialisationStoresOnlyThePath) {
 
 TEST_F(InspectPackageTest, ASecondInspectionClosesTheFirstDatabase) {
   ASSERT_EQ(0u, Inspect());
-  const MsiHandle first = info.database;
+  const MsiHandle first = info.database.get();
   fakeMsi.calls.clear();
   ASSERT_EQ(0u, Inspect());
   EXPECT_EQ((FakeMsiCall{"MsiCloseHandle", {FormatDecimal(first)}}), fakeMsi.calls.front());
   ExpectOnlyTheDatabaseOpen();
+}
+
+// The context owns the package: a run that ends between inspection and launch still gives the
+// database back, or only forgets it when the library cannot close handles.
+TEST(SetupContext, GoingAwayClosesTheDatabaseItStillHolds) {
+  for (const bool closeable : {true, false}) {
+    InspectScene scene;
+    if (!closeable) scene.WithoutExports({"MsiCloseHandle"});
+    MsiHandle database = 0;
+    {
+      SetupContext context(scene.platform, scene.msi);
+      ASSERT_EQ(0u, InspectPackage(context.package, scene.package, scene.platform, scene.msi));
+      database = context.package.database.get();
+      scene.fakeMsi.calls.clear();
+    }
+    const std::vector<FakeMsiCall> closing = {{"MsiCloseHandle", {FormatDecimal(database)}}};
+    EXPECT_EQ(closeable ? closing : std::vector<FakeMsiCall>{}, scene.fakeMsi.calls);
+    const std::vector<MsiHandle> open = scene.fakeMsi.OpenHandles();
+    EXPECT_EQ(closeable, std::find(open.begin(), open.end(), database) == open.end());
+  }
 }
 
 TEST_F(InspectPackageTest, MissingOrUnreadableInstanceFileLeavesTheInstanceEmpty) {

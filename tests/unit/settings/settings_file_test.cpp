@@ -60,12 +60,15 @@ TEST(SettingsFile, CutsTheTextIntoSectionsAtEveryBracket) {
       {u"[A]\r\nk = v\r\n[B]\r\r\nx=1\r", {{u"A", u"k=v"}, {u"B", u"x=1"}}},
       {u"[A]\nB=1\na=2\nA1=3\n\U00010000=4\n\uFF21=5", {{u"A", u"A1=3|B=1|a=2|\U00010000=4|\uFF21=5"}}},
       {u"[A]\nk=v\0\n[B]\nx=1"s, {{u"A", u"k=v"}}},
-      // Headers never closed within their chunk name a section by the rest of the chunk.
-      {u"[A]\nk=v\n[B", {{u"A", u"k=v"}, {u"B", u""}}},
-      {u"[A]\nk=v\n[B\nx=1", {{u"A", u"k=v"}, {u"B\nx=1", u""}}},
-      {u"[", {{u"", u""}}},                        {u"[A][B]\nk=v", {{u"A", u""}, {u"B", u"k=v"}}},
-      {u"[[A]\nk=v", {{u"", u""}, {u"A", u"k=v"}}},
+      // Headers never closed within their chunk make no section, and so never take a name.
+      {u"[A]\nk=v\n[B", {{u"A", u"k=v"}}},
+      {u"[A]\nk=v\n[B\nx=1", {{u"A", u"k=v"}}},
+      {u"[", {}},                                  {u"[A][B]\nk=v", {{u"B", u"k=v"}}},
+      {u"[[A]\nk=v", {{u"A", u"k=v"}}},
+      {u"[Startup\n[Startup]\nk=v", {{u"Startup", u"k=v"}}},
       {u"[A]\nk=1\n[A", {{u"A", u"k=1"}}},          {u"[]\nk=v", {{u"", u"k=v"}}},
+      // The C library's white space beyond ASCII is trimmed too.
+      {u"[A]\n\u3000k\u00a0=\u2003v\u3000\n\u200bm=\u205f", {{u"A", u"k=v|\u200bm="}}},
   };
   for (const auto& c : cases) {
     SettingsFile file(unusedPlatform);
@@ -88,6 +91,29 @@ TEST(SettingsFile, LaterTextsKeepSectionsAlreadyHeld) {
   file.LoadText(u"[A]\nk=1");
   file.LoadText(u"[A]\nk=2\nm=3\n[B]\nx=y");
   ExpectDocument(file, {{u"A", u"k=1"}, {u"B", u"x=y"}}, u"two texts");
+  // Names that sort before, between and after those held, and a repeat.
+  file.LoadText(u"[0]\nz=1\n[AA]\nz=2\n[A]\nk=3\n[C]\nz=4\n[!]\nz=5");
+  ExpectDocument(file, {{u"!", u"z=5"}, {u"0", u"z=1"}, {u"A", u"k=1"}, {u"AA", u"z=2"}, {u"B", u"x=y"}, {u"C", u"z=4"}},
+                 u"three texts");
+}
+
+// A large section orders its keys on their first units packed together: keys that differ past
+// Latin-1, or only in units beyond the packed ones, must still come out in ordinal order.
+TEST(SettingsFile, OrdersTheKeysOfALargeSectionOrdinally) {
+  const std::vector<Text> ordered = {u"a",          u"abcd",     u"abcde",    u"abcd\u00ff",
+                                     u"abcd\uff00", u"a\u00ff",  u"a\u0100",  u"a\u0100\u0100",
+                                     u"\u00ff",     u"\u0100",   u"\u3001x",  u"\uff21", u"\uffff"};
+  Text text = u"[Big]\n";
+  for (int i = 0; i < 300; ++i) text += u"; filler line\n";
+  for (auto key = ordered.rbegin(); key != ordered.rend(); ++key) text += *key + u"=" + *key + u"\n";
+  SettingsFile file(unusedPlatform);
+  file.LoadText(text);
+  const SettingsSection big = file.GetSection(u"Big");
+  ASSERT_EQ(big.GetKeyCount(), ordered.size());
+  for (size_t i = 0; i < ordered.size(); ++i) {
+    EXPECT_EQ(big.GetKeyAt(i), ordered[i]) << i;
+    EXPECT_EQ(big.GetValue(ordered[i]), ordered[i]) << i;
+  }
 }
 
 TEST(SettingsFile, EnumeratesAHundredThousandKeysInOrder) {
@@ -117,6 +143,13 @@ TEST(ParseLine, DropsCommentsThenSplitsAtTheFirstEquals) {
   for (const auto& c : cases) {
     EXPECT_EQ(ParseLine(c.line), std::make_pair(Text(c.key), Text(c.value))) << ToUtf8(c.line);
   }
+}
+
+TEST(SettingsSection, AChunkWhoseHeaderIsNeverClosedLeavesItEmpty) {
+  SettingsSection section;
+  EXPECT_TRUE(section.Parse(u"[Long name]\nk=v"));
+  EXPECT_FALSE(section.Parse(u"[B\nx=1"));
+  EXPECT_EQ(section.GetName() + Describe(section), u"");
 }
 
 TEST(SettingsSection, SetValueKeepsKeysInOrderAndReplaces) {
@@ -160,6 +193,8 @@ TEST(SettingsFileLoad, ReportsWhetherTheFileGaveAText) {
   EXPECT_TRUE(Load("\x1A[A]\nk=v"));
   EXPECT_TRUE(Load("\xFF\xFE[\0A\0]\0\r\0\n\0k\0=\0\xAC\x20"s));
   ExpectDocument(file, {{u"A", u"k=\u20AC"}}, u"UTF-16 file");
+  EXPECT_TRUE(Load("\xEF\xBB\xBF[B]\nk=\xE3\x80\x80v\xC2\xA0"));
+  EXPECT_EQ(file.GetSection(u"B").GetValue(u"k"), u"v");
 }
 
 }  // namespace
