@@ -29,21 +29,6 @@ MsiResult ReadSummary(PackageInfo& info, const MsiLibrary& msi) {
   return 0;
 }
 
-// The first column of the first row of a query; value is written only by the read of the row.
-MsiResult ReadSingleValue(const MsiLibrary& msi, MsiHandle database, const Text& query, Text& value) {
-  MsiHandle viewHandle = 0;
-  const MsiResult opened = msi.OpenView(database, query, viewHandle);
-  if (opened != 0) return opened;
-  ScopedMsiHandle view(msi, viewHandle);
-  const MsiResult executed = msi.ExecuteView(view.get());
-  if (executed != 0) return executed;
-  MsiHandle recordHandle = 0;
-  const MsiResult fetched = msi.FetchView(view.get(), recordHandle);
-  if (fetched != 0) return fetched;
-  ScopedMsiHandle record(msi, recordHandle);
-  return msi.RecordGetString(record.get(), value);
-}
-
 MsiResult ReadTables(PackageInfo& info, const MsiLibrary& msi) {
   Text value;
   MsiResult result =
@@ -76,6 +61,20 @@ bool IsInstalledInVersion(const MsiLibrary& msi, const Text& productCode, const 
 }
 
 }  // namespace
+
+MsiResult ReadSingleValue(const MsiLibrary& msi, MsiHandle database, const Text& query, Text& value) {
+  MsiHandle viewHandle = 0;
+  const MsiResult opened = msi.OpenView(database, query, viewHandle);
+  if (opened != 0) return opened;
+  ScopedMsiHandle view(msi, viewHandle);
+  const MsiResult executed = msi.ExecuteView(view.get());
+  if (executed != 0) return executed;
+  MsiHandle recordHandle = 0;
+  const MsiResult fetched = msi.FetchView(view.get(), recordHandle);
+  if (fetched != 0) return fetched;
+  ScopedMsiHandle record(msi, recordHandle);
+  return msi.RecordGetString(record.get(), value);
+}
 
 MsiResult InspectPackage(PackageInfo& info, const Text& path, Platform& platform, MsiLibrary& msi) {
   if (!msi.IsLoaded() && !msi.Bind()) return 0;

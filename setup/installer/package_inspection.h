@@ -22,6 +22,10 @@ inline constexpr MsiResult kPackageMissing = 2;   // ERROR_FILE_NOT_FOUND
 // call, with the values read before it kept and the instance file left unread.
 MsiResult InspectPackage(PackageInfo& info, const Text& path, Platform& platform, MsiLibrary& msi);
 
+// The first column of the first row of a query; value is written only by the read of the row,
+// and a query without rows gives ERROR_NO_MORE_ITEMS (259).
+MsiResult ReadSingleValue(const MsiLibrary& msi, MsiHandle database, const Text& query, Text& value);
+
 // The instance file's text as the C runtime's "rt, ccs=utf-8" stream delivers it: a UTF-8 mark
 // is skipped, a UTF-16LE mark switches to UTF-16LE, otherwise UTF-8; CR LF becomes LF. Nothing
 // for a UTF-16BE mark, which that stream refuses to open.

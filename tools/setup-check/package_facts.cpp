@@ -3,6 +3,7 @@
 #include <string>
 
 #include "setup/installer/msi_handle.h"
+#include "setup/installer/package_inspection.h"
 
 namespace setup::check {
 namespace {
@@ -10,23 +11,8 @@ namespace {
 constexpr uint32_t kSummaryPageCount = 14;  // PID_PAGECOUNT: the lowest engine, times 100
 constexpr MsiResult kNoMoreItems = 259;     // ERROR_NO_MORE_ITEMS
 
-// The first column of the query's first row; kNoMoreItems when it has none.
-MsiResult FirstValue(const MsiLibrary& msi, MsiHandle database, const Text& query, Text& value) {
-  MsiHandle viewHandle = 0;
-  const MsiResult opened = msi.OpenView(database, query, viewHandle);
-  if (opened != 0) return opened;
-  ScopedMsiHandle view(msi, viewHandle);
-  const MsiResult executed = msi.ExecuteView(view.get());
-  if (executed != 0) return executed;
-  MsiHandle recordHandle = 0;
-  const MsiResult fetched = msi.FetchView(view.get(), recordHandle);
-  if (fetched != 0) return fetched;
-  ScopedMsiHandle record(msi, recordHandle);
-  return msi.RecordGetString(record.get(), value);
-}
-
 MsiResult ReadProperty(const MsiLibrary& msi, MsiHandle database, const char16_t* name, Text& value) {
-  return FirstValue(msi, database, Text(u"SELECT Value FROM Property WHERE Property = '") + name + u"'", value);
+  return ReadSingleValue(msi, database, Text(u"SELECT Value FROM Property WHERE Property = '") + name + u"'", value);
 }
 
 MsiResult ReadPageCount(const MsiLibrary& msi, MsiHandle database, int32_t& pageCount) {
@@ -59,7 +45,7 @@ std::optional<bool> PackageHoldsStorage(const MsiLibrary& msi, MsiHandle databas
   // A quotation mark would end the literal; no storage of such a name can be asked for.
   if (database == 0 || name.find(u'\'') != Text::npos) return std::nullopt;
   Text found;
-  const MsiResult result = FirstValue(msi, database, u"SELECT Name FROM _Storages WHERE Name = '" + name + u"'", found);
+  const MsiResult result = ReadSingleValue(msi, database, u"SELECT Name FROM _Storages WHERE Name = '" + name + u"'", found);
   if (result == kNoMoreItems) return false;
   if (result != 0) return std::nullopt;
   return true;
