@@ -89,12 +89,16 @@ import unittest
 from pathlib import Path
 from typing import Iterable, Mapping, Optional, Sequence, Union
 
+import msi_transform
+
 REPO = Path(__file__).resolve().parents[2]
 EXAMPLES = REPO / "examples"
 WINE_PREFIX_SCRIPT = REPO / "tests" / "wine" / "wine-prefix"
 
 SAMPLE_PRODUCT_CODE = "{6F1D3C2A-8B4E-4F5A-9C7D-2E3B4A5C6D71}"
 SECOND_PRODUCT_CODE = "{6F1D3C2A-8B4E-4F5A-9C7D-2E3B4A5C6D72}"
+SECOND_PRODUCT_NAME = "Ledgr Sample (Second)"
+SAMPLE_UPGRADE_CODE = "{0B8E2F4C-1D3A-4E5B-8F6C-7A9B0C1D2E3F}"
 SAMPLE_VERSION = "2.0.1.5"
 SAMPLE_PACKAGE = "ledgr.msi"
 SECOND_PACKAGE = "ledgr-second.msi"
@@ -594,12 +598,35 @@ def build_package(output: Path, *, wxs: Path = EXAMPLES / "product.wxs",
     return output
 
 
+def embed_storage(package: Path, name: str, data: bytes) -> None:
+    """Puts ``data`` (a compound file, such as a transform) into the package as the sub-storage
+    ``name``, a row of its _Storages table."""
+    with tempfile.TemporaryDirectory() as work:
+        (Path(work) / "_Storages").mkdir()
+        (Path(work) / "_Storages" / name).write_bytes(data)
+        (Path(work) / "_Storages.idt").write_bytes(
+            f"Name\tData\r\ns62\tV0\r\n_Storages\tName\r\n{name}\t{name}\r\n".encode("ascii"))
+        _tool(["msibuild", str(Path(package).resolve()), "-i", "_Storages.idt"], cwd=Path(work))
+
+
+def sample_instance_transform() -> bytes:
+    """Second.mst: makes the sample package the instance "Second", its product code and name."""
+    revision = (f"{SAMPLE_PRODUCT_CODE}{SAMPLE_VERSION};{SECOND_PRODUCT_CODE}{SAMPLE_VERSION};"
+                f"{SAMPLE_UPGRADE_CODE}")
+    return msi_transform.property_transform(
+        {"ProductCode": SECOND_PRODUCT_CODE, "ProductName": SECOND_PRODUCT_NAME},
+        msi_transform.transform_summary("Intel;1033", revision))
+
+
 def build_sample_packages(folder: Path) -> dict:
-    """The sample product and its second instance, as named in examples/Setup.ini."""
+    """The sample product, holding the transform of its instance "Second" (named in
+    examples/Setup.ini), and that instance built as a package of its own."""
     folder = Path(folder)
     versions = {"ledgr.dll": SAMPLE_VERSION}
+    sample = build_package(folder / SAMPLE_PACKAGE, file_versions=versions)
+    embed_storage(sample, "Second.mst", sample_instance_transform())
     return {
-        SAMPLE_PACKAGE: build_package(folder / SAMPLE_PACKAGE, file_versions=versions),
+        SAMPLE_PACKAGE: sample,
         SECOND_PACKAGE: build_package(
             folder / SECOND_PACKAGE, file_versions=versions,
             defines={"InstanceName": "Second", "ProductCode": SECOND_PRODUCT_CODE}),
