@@ -5,7 +5,10 @@ A transform is a compound file (the storage format of packages) whose root carri
 of transforms and holds, under the installer's encoded stream names, a string pool and one stream
 per changed table with its rows. ``property_transform`` makes one that adds or changes rows of the
 Property table, which is enough to tell from outside that the installer applied it (for example a
-changed ProductName, as the installed product then reports).
+changed ProductName, as the installed product then reports). A transform given as a file is applied
+as it is; one embedded in a package (a sub-storage, named as ":Name.mst") is applied only when its
+summary information (``transform_summary``) says which packages it fits, and skipped silently
+otherwise.
 
 Standard library only.
 """
@@ -13,9 +16,15 @@ Standard library only.
 from __future__ import annotations
 
 import struct
-from typing import Mapping
+from typing import Mapping, Optional
 
 CLSID_MSI_TRANSFORM = bytes.fromhex("82100C00" "0000" "0000" "C000000000000046")
+FMTID_SUMMARY_INFORMATION = bytes.fromhex("E0859FF2" "F94F" "6810" "AB9108002B27B3D9")
+SUMMARY_INFORMATION = "\x05SummaryInformation"   # stored under this very name, not encoded
+
+_VT_I2, _VT_I4, _VT_LPSTR = 2, 3, 30
+_PID_CODEPAGE, _PID_TEMPLATE, _PID_REVNUMBER, _PID_CHARCOUNT = 1, 7, 9, 16
+_ERROR_ADD_EXISTING_ROW = 0x0001
 
 _FREE_SECTOR = 0xFFFFFFFF
 _END_OF_CHAIN = 0xFFFFFFFE
@@ -115,9 +124,38 @@ def compound_file(streams: Mapping[str, bytes], clsid: bytes = bytes(16)) -> byt
             + bytes(mini_stream).ljust(mini_stream_sectors * _SECTOR, b"\0"))
 
 
-def property_transform(properties: Mapping[str, str]) -> bytes:
+def _typed_value(value) -> bytes:
+    if isinstance(value, int):
+        return struct.pack("<II", _VT_I4, value)
+    text = value.encode("cp1252") + b"\0"
+    return struct.pack("<II", _VT_LPSTR, len(text)) + text.ljust(-(-len(text) // 4) * 4, b"\0")
+
+
+def transform_summary(template: str, revision: str) -> bytes:
+    """The summary information stream of a transform (a property set of one section). ``template``
+    is the target package's "platform;language", ``revision`` its "{product code}version;" then the
+    transformed product's "{product code}version;" and the "{upgrade code}". The character count
+    holds the checks to make (high word: none) and the errors to let pass (low word): the rows of
+    ``property_transform`` carry every column, so a row the package already has reads as an
+    addition of an existing row."""
+    values = [(_PID_CODEPAGE, struct.pack("<Ihh", _VT_I2, 1252, 0)),
+              (_PID_TEMPLATE, _typed_value(template)),
+              (_PID_REVNUMBER, _typed_value(revision)),
+              (_PID_CHARCOUNT, _typed_value(_ERROR_ADD_EXISTING_ROW))]
+    table_size = 8 + 8 * len(values)
+    offsets, body = [], b""
+    for identifier, value in values:
+        offsets.append(struct.pack("<II", identifier, table_size + len(body)))
+        body += value
+    section = struct.pack("<II", table_size + len(body), len(values)) + b"".join(offsets) + body
+    header = struct.pack("<HHI16sI", 0xFFFE, 0, 0x00020005, bytes(16), 1)
+    return header + FMTID_SUMMARY_INFORMATION + struct.pack("<I", len(header) + 20) + section
+
+
+def property_transform(properties: Mapping[str, str], summary: Optional[bytes] = None) -> bytes:
     """A transform that sets the given properties: each becomes a whole Property row (mask 0x0201:
-    both columns present), added when the package lacks it, changed when it has it."""
+    both columns present), added when the package lacks it, changed when it has it. ``summary``
+    (from ``transform_summary``) is needed to embed it in a package."""
     strings: list = []
 
     def reference(text: str) -> int:
@@ -129,6 +167,8 @@ def property_transform(properties: Mapping[str, str]) -> bytes:
                     for name, value in properties.items())
     encoded = [text.encode("cp1252") for text in strings]
     pool = struct.pack("<HH", 1252, 0) + b"".join(struct.pack("<HH", len(e), 1) for e in encoded)
-    return compound_file({stream_name("_StringPool"): pool,
-                          stream_name("_StringData"): b"".join(encoded),
-                          stream_name("Property"): rows}, CLSID_MSI_TRANSFORM)
+    streams = {stream_name("_StringPool"): pool, stream_name("_StringData"): b"".join(encoded),
+               stream_name("Property"): rows}
+    if summary is not None:
+        streams[SUMMARY_INFORMATION] = summary
+    return compound_file(streams, CLSID_MSI_TRANSFORM)

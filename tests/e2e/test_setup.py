@@ -153,7 +153,10 @@ class SetupTest(wh.SetupTestCase):
                          {"REBOOT": "ReallySuppress", "A": "1", "B": "x y", "ProductName": RUSSIAN_NAME})
 
     def test_installed_second_instance_gets_its_instance_transform_unless_admupdt_cfg(self):
-        # The sample package is the instance "Second" by the setup.ini beside it.
+        # The sample package is the instance "Second" by the setup.ini beside it. Its embedded
+        # transform Second.mst gives it that instance's product code and name, so the installer
+        # works on the installed instance (Wine installs it again and answers 0), as its log and
+        # the products installed afterwards show; without the transform it installs the product.
         self.remove_product_afterwards(wh.SECOND_PRODUCT_CODE)
         self.remove_product_afterwards(wh.SAMPLE_PRODUCT_CODE)
         second = wh.packages_dir() / wh.SECOND_PACKAGE
@@ -161,20 +164,27 @@ class SetupTest(wh.SetupTestCase):
         main_info = [(wh.SAMPLE_PRODUCT_CODE, "InstallLocation")]
         instance_info = [(wh.SECOND_PRODUCT_CODE, "InstallLocation"),
                          (wh.SECOND_PRODUCT_CODE, "VersionString")]
-        cases = [({}, main_info + instance_info, f"TRANSFORMS=:Second.mst; {PROPERTIES}"),
+        cases = [({}, main_info + instance_info, f"TRANSFORMS=:Second.mst; {PROPERTIES}",
+                  ("{6F1D3C2A-8B4E-4F5A-9C7D-2E3B4A5C6D72}", "Ledgr Sample (Second)"), False),
                  # The marker keeps the instance's product code out, so only the product is asked.
-                 ({"admupdt.cfg": b""}, main_info, " " + PROPERTIES)]
-        for number, (files, asked, text) in enumerate(cases):
+                 ({"admupdt.cfg": b""}, main_info, " " + PROPERTIES,
+                  ("{6F1D3C2A-8B4E-4F5A-9C7D-2E3B4A5C6D71}", "Ledgr Sample (Main)"), True)]
+        for number, (files, asked, text, identity, product_installed) in enumerate(cases):
             with self.subTest(files=list(files)):
-                self.distribution(files=files, name=f"instance-{number}")
-                launch = self.run_setup("/S")
+                folder = self.distribution(files=files, name=f"instance-{number}")
+                launch = self.run_setup(f"/S /debuglog {folder}install.log")
                 self.assertEqual([(c.text(0), c.text(1)) for c in launch.calls("msi.MsiGetProductInfoW")],
                                  asked)
                 install = launch.call("msi.MsiInstallProductW")
                 self.assertEqual(install.text(1), text)
-                # The package holds no such substorage; Wine's installer skips the entry.
                 self.assertEqual((install.retval, launch.exit_code), (0, 0))
-                self.prefix.uninstall(wh.SAMPLE_PRODUCT_CODE)
+                written = (self.folder / "install.log").read_text(encoding="utf-8", errors="replace")
+                logged = dict(re.findall(r"^Property\(S\): (\w+) = (.*)$", written, re.M))
+                self.assertEqual((logged.get("ProductCode"), logged.get("ProductName")), identity)
+                self.assertEqual(self.prefix.is_installed(wh.SAMPLE_PRODUCT_CODE), product_installed)
+                self.assertTrue(self.prefix.is_installed(wh.SECOND_PRODUCT_CODE))
+                if product_installed:
+                    self.prefix.uninstall(wh.SAMPLE_PRODUCT_CODE)
 
 
 if __name__ == "__main__":

@@ -69,6 +69,9 @@ class SetupCheckPredictsSetupTest(wh.SetupTestCase):
         launch = self.run_setup("/S")
         report = self.check("/S", installed=[wh.SECOND_PRODUCT_CODE])
         self.assertEqual(report["commandLine"], "TRANSFORMS=:Second.mst; REBOOT=ReallySuppress")
+        # The sample package holds that transform, so the folder has nothing to report.
+        self.assertTrue(report["package"]["holdsInstanceTransform"])
+        self.assertEqual(report["findings"], [])
         self.assertSamePrediction(report, launch)
 
 

@@ -9,7 +9,8 @@ Standard library only. The pieces:
 - ``Prefix.launch``: starts a program with an exact command line through launcher.exe, because
   ``wine prog ARGS`` rebuilds and re-quotes the command line.
 - ``parse_relay`` / ``Trace``: the ``WINEDEBUG=+relay`` lines as calls with decoded arguments.
-- ``build_package`` / ``build_sample_packages``: MSI packages from .wxs sources with wixl.
+- ``build_package`` / ``build_sample_packages``: MSI packages from .wxs sources with wixl; the
+  sample package holds the transform of its instance "Second" (``embed_storage``).
 - ``lay_out_distribution``: a distribution folder (setup.exe, Setup.ini, language files, package);
   ``sample_settings`` and ``ini_bytes`` for settings files of other content and encodings;
   ``msi_transform.property_transform`` (a module of its own) for real transforms.
@@ -69,6 +70,12 @@ Facts about Wine 8 that the code relies on:
 - Wine 8's msi.dll has no ADMIN action: an administrative installation ends with 1626
   (ERROR_FUNCTION_NOT_CALLED), from msiexec /a just as from MsiInstallProductW. A TRANSFORMS
   entry naming a substorage the package lacks (":Name.mst") is skipped without an error.
+- An embedded transform (":Name.mst") is applied only when it has summary information with a
+  Template and a Revision Number (``msi_transform.transform_summary``); without, it is skipped
+  silently (``WINEDEBUG=warn+msi`` tells why). A transform given as a file needs none.
+- A package whose transform gives it the product code of an installed product installs that
+  product again and answers 0. Removal by product code uses the cached package without the
+  transforms of the installation (``Prefix.uninstall`` names the sample's again).
 """
 
 from __future__ import annotations
@@ -89,12 +96,17 @@ import unittest
 from pathlib import Path
 from typing import Iterable, Mapping, Optional, Sequence, Union
 
+import msi_transform
+
 REPO = Path(__file__).resolve().parents[2]
 EXAMPLES = REPO / "examples"
 WINE_PREFIX_SCRIPT = REPO / "tests" / "wine" / "wine-prefix"
 
 SAMPLE_PRODUCT_CODE = "{6F1D3C2A-8B4E-4F5A-9C7D-2E3B4A5C6D71}"
 SECOND_PRODUCT_CODE = "{6F1D3C2A-8B4E-4F5A-9C7D-2E3B4A5C6D72}"
+SECOND_PRODUCT_NAME = "Ledgr Sample (Second)"
+SECOND_TRANSFORM = "Second.mst"   # inside ledgr.msi: makes it the instance "Second"
+SAMPLE_UPGRADE_CODE = "{0B8E2F4C-1D3A-4E5B-8F6C-7A9B0C1D2E3F}"
 SAMPLE_VERSION = "2.0.1.5"
 SAMPLE_PACKAGE = "ledgr.msi"
 SECOND_PACKAGE = "ledgr-second.msi"
@@ -560,7 +572,14 @@ class Prefix:
         return self.product(code).installed
 
     def uninstall(self, code: str) -> Run:
-        return self.wine(["msiexec", "/x", code, "/qn"], label="uninstall")
+        """msiexec /x by product code. Wine 8 removes a product with its cached package as it is,
+        without the transforms it was installed with; so the sample's instance "Second", when it
+        came from ledgr.msi and Second.mst, is removed with that transform named again (harmless
+        when it came from ledgr-second.msi, which holds no such storage)."""
+        argv = ["msiexec", "/x", code, "/qn"]
+        if code == SECOND_PRODUCT_CODE:
+            argv.append(f"TRANSFORMS=:{SECOND_TRANSFORM};")
+        return self.wine(argv, label="uninstall")
 
     def remove_all_products(self) -> None:
         for code in self.products():
@@ -594,12 +613,35 @@ def build_package(output: Path, *, wxs: Path = EXAMPLES / "product.wxs",
     return output
 
 
+def embed_storage(package: Path, name: str, data: bytes) -> None:
+    """Puts ``data`` (a compound file, such as a transform) into the package as the sub-storage
+    ``name``, a row of its _Storages table."""
+    with tempfile.TemporaryDirectory() as work:
+        (Path(work) / "_Storages").mkdir()
+        (Path(work) / "_Storages" / name).write_bytes(data)
+        (Path(work) / "_Storages.idt").write_bytes(
+            f"Name\tData\r\ns62\tV0\r\n_Storages\tName\r\n{name}\t{name}\r\n".encode("ascii"))
+        _tool(["msibuild", str(Path(package).resolve()), "-i", "_Storages.idt"], cwd=Path(work))
+
+
+def sample_instance_transform() -> bytes:
+    """Second.mst: gives the sample package the product code and name of its instance "Second"."""
+    revision = (f"{SAMPLE_PRODUCT_CODE}{SAMPLE_VERSION};{SECOND_PRODUCT_CODE}{SAMPLE_VERSION};"
+                f"{SAMPLE_UPGRADE_CODE}")
+    return msi_transform.property_transform(
+        {"ProductCode": SECOND_PRODUCT_CODE, "ProductName": SECOND_PRODUCT_NAME},
+        msi_transform.transform_summary("Intel;1033", revision))
+
+
 def build_sample_packages(folder: Path) -> dict:
-    """The sample product and its second instance, as named in examples/Setup.ini."""
+    """The sample product, holding the transform of its instance "Second" (named in
+    examples/Setup.ini), and that instance built as a package of its own."""
     folder = Path(folder)
     versions = {"ledgr.dll": SAMPLE_VERSION}
+    sample = build_package(folder / SAMPLE_PACKAGE, file_versions=versions)
+    embed_storage(sample, SECOND_TRANSFORM, sample_instance_transform())
     return {
-        SAMPLE_PACKAGE: build_package(folder / SAMPLE_PACKAGE, file_versions=versions),
+        SAMPLE_PACKAGE: sample,
         SECOND_PACKAGE: build_package(
             folder / SECOND_PACKAGE, file_versions=versions,
             defines={"InstanceName": "Second", "ProductCode": SECOND_PRODUCT_CODE}),
