@@ -33,9 +33,9 @@ class BulkIoPlatform : public HostPlatform {
     }
     content.opened = true;
     std::fseek(file, 0, SEEK_END);
-    content.bytes.resize(static_cast<size_t>(std::max(std::ftell(file), 0L)));
+    const auto size = static_cast<size_t>(std::max(std::ftell(file), 0L));
     std::rewind(file);
-    content.bytes.resize(std::fread(content.bytes.data(), 1, content.bytes.size(), file));
+    content.bytes = FileBytes::ReadToEnd(file, size);
     std::fclose(file);
     return content;
   }

@@ -49,7 +49,7 @@ void ReadInstanceFile(PackageInfo& info, Platform& platform) {
   if (!platform.FileExists(path)) return;
   const FileContent content = platform.ReadWholeFile(path);
   if (!content.opened) return;
-  if (const std::optional<Text> text = DecodeInstanceFile(content.bytes, platform)) ScanInstanceFile(*text, info);
+  if (const std::optional<Text> text = DecodeInstanceFile(content.bytes.View(), platform)) ScanInstanceFile(*text, info);
 }
 
 bool IsInstalledInVersion(const MsiLibrary& msi, const Text& productCode, const VersionNumber& version) {

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,10 +31,37 @@ inline const NativeChar* AsNative(const Text& text) {
 }
 inline NativeChar* AsNative(char16_t* text) { return reinterpret_cast<NativeChar*>(text); }
 
+// A file's bytes, kept in storage typed as UTF-16 units: one unit for each byte and one for a
+// NUL. A reader can then decode the file into this same block, so that the bytes and their text
+// are never held side by side; the bytes themselves are reached as chars, which may view any
+// object.
+class FileBytes {
+ public:
+  // Reads a binary stream to its end: `expected` bytes in one read, then whatever a file that
+  // grew since, or one whose size was not known, still holds.
+  static FileBytes ReadToEnd(std::FILE* file, size_t expected);
+
+  std::string_view View() const { return {Bytes(), size_}; }
+  size_t Size() const { return size_; }
+  bool Empty() const { return size_ == 0; }
+
+  // Hands over the storage, room for Size() + 1 units whose bytes begin with the file's; this
+  // object is left empty.
+  std::unique_ptr<char16_t[]> ReleaseUnits();
+
+ private:
+  char* Bytes() const { return reinterpret_cast<char*>(units_.get()); }
+  void Reserve(size_t bytes);  // room for at least `bytes` bytes and the NUL unit
+
+  std::unique_ptr<char16_t[]> units_;
+  size_t capacity_ = 0;  // in units
+  size_t size_ = 0;      // in bytes
+};
+
 // The outcome of opening and reading a whole file in binary mode.
 struct FileContent {
   bool opened = false;
-  std::string bytes;   // the file's bytes when opened
+  FileBytes bytes;     // the file's bytes when opened
   Text error;          // the C library's message for the failed open ("No such file or directory")
 };
 

@@ -27,28 +27,11 @@ Encoding DetectEncoding(std::string_view bytes) {
   return Encoding::kAnsi;
 }
 
-// What an ANSI text stream delivers: CR LF as LF, and nothing from a Ctrl+Z on, made in the
-// file's own buffer (it never grows); returns how many bytes it delivers.
-size_t DeliverAnsiStream(std::string& file) {
-  const size_t cut = std::min(file.find(kCtrlZ), file.size());
-  return CollapseCrLfInPlace(file.data(), cut);
-}
-
-// The buffer's bytes as room for units: at least `units` units and the NUL after them. The
-// buffer's block is aligned for any type (and a short string's own buffer for a pointer), and
-// is only ever read as units once they are written.
-char16_t* UnitRoom(std::string& buffer, size_t units) {
-  const size_t bytes = 2 * (units + 1);
-  if (bytes > buffer.capacity()) {
-    // A growing string at least doubles its block; for a large file that could be more than a
-    // 32-bit process can find in one piece, so the block is taken at just the size needed.
-    std::string exact;
-    exact.reserve(bytes);
-    exact.assign(buffer);
-    buffer.swap(exact);
-  }
-  buffer.resize(std::max(buffer.size(), bytes));
-  return reinterpret_cast<char16_t*>(buffer.data());
+// What an ANSI text stream delivers: CR LF as LF, and nothing from a Ctrl+Z on, made over the
+// file's own bytes (it never grows); returns how many bytes it delivers.
+size_t DeliverAnsiStream(char* bytes, size_t size) {
+  const size_t cut = std::min(std::string_view(bytes, size).find(kCtrlZ), size);
+  return CollapseCrLfInPlace(bytes, cut);
 }
 
 // Decoding in pieces needs each piece to end where no character can continue: after a line feed
@@ -64,15 +47,14 @@ size_t PieceStart(std::string_view bytes, size_t end) {
   return lineFeed == std::string_view::npos ? 0 : lineFeed + 1;
 }
 
-// Decodes bytes [begin, end) of the buffer into units in the same buffer, placed from `lead`;
-// returns the units' end. The pieces are decoded from the last one back and their units stacked
-// down from unit `end`: a piece's units never outnumber its bytes, so they land on bytes
+// Decodes bytes [begin, end) of the units' storage into units in the same storage, placed from
+// `lead`; returns the units' end. The pieces are decoded from the last one back and their units
+// stacked down from unit `end`: a piece's units never outnumber its bytes, so they land on bytes
 // already decoded, never on the bytes still to come. A decoder giving more units than bytes
 // has the excess of that piece dropped, as the whole text's excess once was.
 template <typename Decode>
-size_t DecodeInPlace(std::string& buffer, size_t begin, size_t end, size_t lead, Decode decode) {
-  char16_t* const units = UnitRoom(buffer, end);
-  const std::string_view bytes(buffer.data(), end);
+size_t DecodeInPlace(char16_t* units, size_t begin, size_t end, size_t lead, Decode decode) {
+  const std::string_view bytes(reinterpret_cast<const char*>(units), end);
   size_t first = end;  // the lowest unit written so far
   for (size_t pieceEnd = end; pieceEnd > begin;) {
     const size_t pieceStart = std::max(begin, PieceStart(bytes, pieceEnd));
@@ -84,16 +66,6 @@ size_t DecodeInPlace(std::string& buffer, size_t begin, size_t end, size_t lead,
   }
   if (first != lead) std::copy(units + first, units + end, units + lead);
   return lead + (end - first);
-}
-
-// Hands the decoded text out as the shared, NUL-terminated array without copying it: the array
-// points into the buffer and its deleter frees the buffer. A copy would double the memory of
-// reading a large file for a moment.
-boost::shared_array<char16_t> ShareUnits(std::unique_ptr<std::string> buffer, size_t count) {
-  char16_t* const units = UnitRoom(*buffer, count);
-  units[count] = u'\0';
-  std::string* const owner = buffer.release();
-  return boost::shared_array<char16_t>(units, [owner](char16_t*) { delete owner; });
 }
 
 }  // namespace
@@ -115,39 +87,38 @@ SettingsFileReader::SettingsFileReader(const Text& path, Platform& platform)
   FileContent file = platform_.ReadWholeFile(path_);
   if (!file.opened) throw InputDataFileException(file.error);
   // A Unicode text stream refuses big-endian files when it opens them.
-  if (StartsWith(file.bytes, kUtf16BeMark)) throw InputDataFileException(u"Invalid argument");
+  if (StartsWith(file.bytes.View(), kUtf16BeMark)) throw InputDataFileException(u"Invalid argument");
   content_ = std::move(file.bytes);
 }
 
-// Each encoding is decoded in the file's own buffer, which then holds the text: the file's
-// bytes and its text are never held side by side.
+// Each encoding is decoded in the file's own storage, which then holds the text and is handed
+// out as it is: the file's bytes and its text are never held side by side. The storage has room
+// for one unit per byte and the NUL, and no encoding gives more units than bytes.
 void SettingsFileReader::ReadAll() {
-  if (content_.empty()) return;
-  auto buffer = std::make_unique<std::string>(std::move(content_));
-  content_.clear();
-  size_t units = 0;
-  switch (DetectEncoding(*buffer)) {
+  if (content_.Empty()) return;
+  const size_t size = content_.Size();
+  boost::shared_array<char16_t> text(content_.ReleaseUnits().release());
+  char16_t* const units = text.get();
+  char* const bytes = reinterpret_cast<char*>(units);
+  size_t count = 0;
+  switch (DetectEncoding(std::string_view(bytes, size))) {
     case Encoding::kAnsi:
-      units = DecodeInPlace(*buffer, 0, DeliverAnsiStream(*buffer), 0,
-                            [this](std::string_view bytes) { return platform_.DecodeAnsi(bytes); });
+      count = DecodeInPlace(units, 0, DeliverAnsiStream(bytes, size), 0,
+                            [this](std::string_view ansi) { return platform_.DecodeAnsi(ansi); });
       break;
-    case Encoding::kUtf8: {
+    case Encoding::kUtf8:
       // A Unicode text stream converts UTF-8 itself and hands over UTF-16, its mark as U+FEFF.
-      units = DecodeInPlace(*buffer, kUtf8Mark.size(), buffer->size(), 1,
-                            [this](std::string_view bytes) { return platform_.DecodeUtf8(bytes); });
-      char16_t* const text = UnitRoom(*buffer, units);
-      text[0] = u'\uFEFF';
-      units = CollapseCrLfInPlace(text, units);
+      count = DecodeInPlace(units, kUtf8Mark.size(), size, 1,
+                            [this](std::string_view utf8) { return platform_.DecodeUtf8(utf8); });
+      units[0] = u'\uFEFF';
+      count = CollapseCrLfInPlace(units, count);
       break;
-    }
-    case Encoding::kUtf16: {
-      const size_t length = buffer->size();
-      char16_t* const text = UnitRoom(*buffer, length / 2);
-      units = CollapseCrLfInPlace(text, DecodeUtf16Le(std::string_view(buffer->data(), length), text));
+    case Encoding::kUtf16:
+      count = CollapseCrLfInPlace(units, DecodeUtf16Le(std::string_view(bytes, size), units));
       break;
-    }
   }
-  text_ = ShareUnits(std::move(buffer), units);
+  units[count] = u'\0';
+  text_ = std::move(text);
 }
 
 }  // namespace setup

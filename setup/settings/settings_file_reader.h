@@ -37,7 +37,7 @@ class SettingsFileReader {
  private:
   Platform& platform_;
   Text path_;
-  std::string content_;   // the file as opened: its bytes, read once
+  FileBytes content_;   // the file as opened: its bytes, read once
   boost::shared_array<char16_t> text_;
 };
 

@@ -42,7 +42,7 @@ Text CopyPackageInto(const TempDir& dir, std::string_view name) {
 Text PackageCodeOf(std::string_view name) {
   Win32Platform platform;
   const FileContent content = platform.ReadWholeFile(BuiltPackage(name) + u".packagecode");
-  return content.opened ? FromUtf8(content.bytes) : Text();
+  return content.opened ? FromUtf8(content.bytes.View()) : Text();
 }
 
 uint32_t RunMsiexec(const Text& arguments) {

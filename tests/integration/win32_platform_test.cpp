@@ -60,11 +60,11 @@ TEST(Win32Platform, ReadWholeFileGivesTheBytesUnchanged) {
   const std::string bytes("\xff\xfe[\0A\r\n\x1a\r\nend", 11);
   const FileContent content = platform.ReadWholeFile(dir.Write("data.bin", bytes));
   EXPECT_TRUE(content.opened);
-  EXPECT_EQ(content.bytes, bytes);
+  EXPECT_EQ(content.bytes.View(), bytes);
   EXPECT_EQ(content.error, u"");
 
   const std::string large(200000, 'x');
-  EXPECT_EQ(platform.ReadWholeFile(dir.Write("large.bin", large)).bytes.size(), large.size());
+  EXPECT_EQ(platform.ReadWholeFile(dir.Write("large.bin", large)).bytes.View(), large);
 }
 
 TEST(Win32Platform, ReadWholeFileNamesTheErrorAsTheCLibraryDoes) {
@@ -72,7 +72,7 @@ TEST(Win32Platform, ReadWholeFileNamesTheErrorAsTheCLibraryDoes) {
   TempDir dir;
   const FileContent missing = platform.ReadWholeFile(dir.PathOf("missing.ini"));
   EXPECT_FALSE(missing.opened);
-  EXPECT_EQ(missing.bytes, "");
+  EXPECT_EQ(missing.bytes.View(), "");
   EXPECT_EQ(missing.error, u"No such file or directory");
   const FileContent folder = platform.ReadWholeFile(dir.path().substr(0, dir.path().size() - 1));
   EXPECT_FALSE(folder.opened);

@@ -147,7 +147,7 @@ void ObservePackage(Observation& seen, DryRun& run) {
   instance.adminUpdateMarker = run.platform.FileExists(seen.moduleDirectory + u"admupdt.cfg");
   if (!instance.fileExists) return;
   const FileContent content = run.platform.ReadWholeFile(instance.file);
-  const std::optional<Text> text = content.opened ? DecodeInstanceFile(content.bytes, run.platform) : std::nullopt;
+  const std::optional<Text> text = content.opened ? DecodeInstanceFile(content.bytes.View(), run.platform) : std::nullopt;
   if (!text) return;
   PackageInfo declared;
   ScanInstanceFile(*text, declared);

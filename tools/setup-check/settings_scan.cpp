@@ -139,7 +139,8 @@ SettingsScan ScanSettingsFile(const Text& path, Platform& platform) {
     reader.ReadAll();
     const boost::shared_array<char16_t> text = reader.GetText();
     SettingsScan scan = ScanSettingsText(text ? TextView(text.get()) : TextView());
-    const std::string bytes = platform.ReadWholeFile(reader.Path()).bytes;
+    const FileContent file = platform.ReadWholeFile(reader.Path());
+    const std::string_view bytes = file.bytes.View();
     scan.utf8WithoutMark = IsUtf8WithoutMark(bytes);
     scan.ansiBeyondAscii = !scan.utf8WithoutMark && !HasMark(bytes) &&
                            std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });

@@ -81,15 +81,7 @@ FileContent HostPlatform::ReadWholeFile(const Text& path) {
   }
   content.opened = true;
   const size_t size = known && status.st_size > 0 ? static_cast<size_t>(status.st_size) : 0;
-  // Room for the file decoded to UTF-16 as well, so that the settings reader can decode it
-  // in this same block instead of holding the bytes and the text side by side.
-  content.bytes.reserve(2 * size + 2);
-  content.bytes.resize(size);
-  size_t got = std::fread(content.bytes.data(), 1, size, file.get());
-  content.bytes.resize(got);
-  // A file that grew since, or one whose size was not known, is read on to its end.
-  char chunk[4096];
-  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) content.bytes.append(chunk, got);
+  content.bytes = FileBytes::ReadToEnd(file.get(), size);
   return content;
 }
 

@@ -171,17 +171,7 @@ FileContent Win32Platform::ReadWholeFile(const Text& path) {
   const __int64 size = _filelengthi64(_fileno(file.get()));
   // A file this process could never hold is reported like any other lack of memory.
   if (size > 0 && static_cast<unsigned __int64>(size) > (SIZE_MAX - 2) / 2) throw std::bad_alloc();
-  if (size > 0) {
-    // Room for the file decoded to UTF-16 as well: the settings reader decodes in this block
-    // instead of holding the bytes and the text side by side.
-    content.bytes.reserve(2 * static_cast<size_t>(size) + 2);
-    content.bytes.resize(static_cast<size_t>(size));
-    content.bytes.resize(std::fread(content.bytes.data(), 1, content.bytes.size(), file.get()));
-  }
-  // A file that grew since, or one whose length was not known, is read on to its end.
-  char chunk[4096];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) content.bytes.append(chunk, got);
+  content.bytes = FileBytes::ReadToEnd(file.get(), size > 0 ? static_cast<size_t>(size) : 0);
   return content;
 }
 
