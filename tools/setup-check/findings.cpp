@@ -83,6 +83,11 @@ void CheckDocumentShape(const SettingsScan& scan, const std::string& file, uint3
   }
 }
 
+// The instance reader folds A-Z; the settings reader compares names exactly.
+bool SameName(TextView a, TextView b, bool ignoreCase) {
+  return a == b || (ignoreCase && EqualsIgnoringAsciiCase(a, b));
+}
+
 // A section setup.exe reads, with the keys it reads there.
 struct KnownSection {
   Text name;
@@ -104,7 +109,7 @@ class KnownSections {
   }
   KnownSection* Find(TextView name) {
     for (KnownSection& known : list_) {
-      if (known.name == name || (known.ignoreCase && EqualsIgnoringAsciiCase(known.name, name))) return &known;
+      if (SameName(known.name, name, known.ignoreCase)) return &known;
     }
     return nullptr;
   }
@@ -147,7 +152,7 @@ KnownSections SectionsRead(const SettingsScan& scan, const Text& packageName, bo
 
 bool HasKey(const ScannedSection& section, TextView key, bool ignoreCase) {
   return std::any_of(section.keys.begin(), section.keys.end(), [&](const ScannedKey& scanned) {
-    return scanned.key == key || (ignoreCase && EqualsIgnoringAsciiCase(scanned.key, key));
+    return SameName(scanned.key, key, ignoreCase);
   });
 }
 
@@ -157,7 +162,7 @@ void CheckKeys(const ScannedSection& section, const KnownSection& known, Finding
   for (const ScannedKey& key : section.keys) {
     if (!key.hasEquals) continue;
     const bool read = std::any_of(known.keys.begin(), known.keys.end(), [&](const Text& name) {
-      return name == key.key || (known.ignoreCase && EqualsIgnoringAsciiCase(name, key.key));
+      return SameName(name, key.key, known.ignoreCase);
     });
     if (read) continue;
     const std::string where = U(key.key) + " in [" + U(section.name) + "]";

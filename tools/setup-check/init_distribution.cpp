@@ -59,7 +59,8 @@ std::string Line(const std::string& key, const std::string& value) { return key 
 
 bool CutByTheReader(TextView value) { return value.find_first_of(u"[#;\r\n") != TextView::npos; }
 
-std::string FileBytes(const std::string& lines) {
+// The lines as a Windows text file: CR LF, and a UTF-8 mark once anything is beyond ASCII.
+std::string WindowsTextFile(const std::string& lines) {
   const bool ascii =
       std::all_of(lines.begin(), lines.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   std::string bytes = ascii ? "" : "\xEF\xBB\xBF";
@@ -160,12 +161,12 @@ std::string StartingSettings(const PackageFacts& package, const Text& location, 
   text += Line("MinorVer", std::to_string(windows.minor));
   text += Line("BuildNo", std::to_string(windows.build));
   if (windows.servicePack != 0) text += Line("ServicePack", std::to_string(windows.servicePack));
-  return FileBytes(text);
+  return WindowsTextFile(text);
 }
 
 std::string StartingMessages(const PackageFacts& package, const MinimumWindows& minimum) {
   const std::string product = package.productName.empty() ? "This product" : ToUtf8(Labelled(package.productName));
-  return FileBytes("[0x0409]\n" +
+  return WindowsTextFile("[0x0409]\n" +
                    Line("1150", product + " needs " + minimum.name + " or later. Setup cannot continue.") +
                    "1203=Usage: setup.exe /l language /S /a /x /debuglog file /? PROPERTY=value ...\n"
                    "1204=/l en, /l de, ... chooses the language of the messages. /S installs without any user "
