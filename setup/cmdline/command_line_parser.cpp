@@ -100,7 +100,7 @@ void CommandLineParser::LoadOptionTable(const OptionSpec* rows) {
   }
 }
 
-int CommandLineParser::Parse() {
+ParseResult CommandLineParser::Parse() {
   errorText_.clear();
   for (OptionState& option : options_) option.present = false;
   ParseCursor cursor;
@@ -110,12 +110,12 @@ int CommandLineParser::Parse() {
       case Outcome::kAccepted:
         break;
       case Outcome::kHelp:
-        return -1;
+        return kParseHelp;
       case Outcome::kFailed:
-        return 1;
+        return kParseRejected;
     }
   }
-  return CheckCompleteness(cursor) == Outcome::kAccepted ? 0 : 1;
+  return CheckCompleteness(cursor) == Outcome::kAccepted ? kParseAccepted : kParseRejected;
 }
 
 CommandLineParser::Outcome CommandLineParser::ExamineArgument(const Text& argument, ParseCursor& cursor) {

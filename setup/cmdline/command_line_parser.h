@@ -14,6 +14,9 @@ namespace setup {
 // backslashes stay in the text: quoting only keeps white space from ending an argument.
 std::vector<Text> SplitCommandLine(TextView commandLine);
 
+// What Parse makes of the arguments.
+enum ParseResult : int { kParseAccepted = 0, kParseRejected = 1, kParseHelp = -1 };
+
 class CommandLineParser {
  public:
   CommandLineParser();
@@ -24,8 +27,8 @@ class CommandLineParser {
   // Appends one record per row until the first row whose kind is not 0, 1 or 2.
   void LoadOptionTable(const OptionSpec* rows);
 
-  // 0 when every argument was accepted, 1 on the first problem, -1 when a help switch was given.
-  int Parse();
+  // Accepted when every argument was, rejected at the first problem, help when a help switch was given.
+  ParseResult Parse();
   // The one-line description of the last problem, ended by a line feed; empty otherwise.
   const Text& ErrorText() const { return errorText_; }
 

@@ -1,20 +1,26 @@
 #include "setup/decisions/os_requirements.h"
 
 #include "setup/base/numbers.h"
+#include "setup/decisions/settings_names.h"
 #include "setup/driver/setup_context.h"
 #include "setup/driver/version_number.h"
 
 namespace setup {
+namespace {
+
+constexpr uint32_t kNeverMet = 0xFFFFFFFF;  // what ParseVersion's -1 becomes
+
+}  // namespace
 
 OsRequirement OsRequirementOf(const SettingsSection& entry) {
-  const VersionNumber version = ParseVersion(entry.GetValue(u"MajorVer") + u"." + entry.GetValue(u"MinorVer") +
-                                             u"." + entry.GetValue(u"BuildNo"));
+  const VersionNumber version = ParseVersion(entry.GetValue(kMajorVersionKey) + u"." +
+                                             entry.GetValue(kMinorVersionKey) + u"." + entry.GetValue(kBuildNumberKey));
   OsRequirement requirement;
   requirement.major = static_cast<uint32_t>(version.components[0]);
   requirement.minor = static_cast<uint32_t>(version.components[1]);
   requirement.build = static_cast<uint32_t>(version.components[2]);
   // The low 16 bits hold the service pack, major in the high byte: 512 is service pack 2.0.
-  const Text servicePack = entry.GetValue(u"ServicePack");
+  const Text servicePack = entry.GetValue(kServicePackKey);
   if (!servicePack.empty()) {
     const uint32_t word = ParseUnsignedDecimal(servicePack).value;
     requirement.servicePackMajor = static_cast<uint16_t>((word >> 8) & 0xFF);
@@ -23,12 +29,33 @@ OsRequirement OsRequirementOf(const SettingsSection& entry) {
   return requirement;
 }
 
-bool SetupContext::CheckOperatingSystem(const Text& listSection) const {
+bool IsNeverMet(const OsRequirement& requirement) {
+  return requirement.major == kNeverMet || requirement.minor == kNeverMet || requirement.build == kNeverMet;
+}
+
+SystemsList SystemsListOf(const SettingsFile& settings) {
+  const SettingsSection msiVersion = settings.GetSection(kMsiVersionSection);
+  SystemsList list{msiVersion.GetKeyAt(0), Text()};
+  list.listSection = msiVersion.GetValue(list.requiredEngine);
+  return list;
+}
+
+std::vector<OsEntry> OsEntriesOf(const SettingsFile& settings, const Text& listSection) {
   const SettingsSection list = settings.GetSection(listSection);
+  std::vector<OsEntry> entries;
   for (size_t i = 0; i < list.GetKeyCount(); ++i) {
-    const Text entryName = list.GetKeyAt(i);
-    if (list.GetValue(entryName) != u"1") continue;
-    if (platform_->IsSystemAtLeast(OsRequirementOf(settings.GetSection(entryName)))) return true;
+    OsEntry& entry = entries.emplace_back();
+    entry.name = list.GetKeyAt(i);
+    entry.value = list.GetValue(entry.name);
+    entry.enabled = entry.value == kEnabledEntry;
+    entry.requirement = OsRequirementOf(settings.GetSection(entry.name));
+  }
+  return entries;
+}
+
+bool SetupContext::CheckOperatingSystem(const Text& listSection) const {
+  for (const OsEntry& entry : OsEntriesOf(settings, listSection)) {
+    if (entry.enabled && platform_->IsSystemAtLeast(entry.requirement)) return true;
   }
   return false;
 }

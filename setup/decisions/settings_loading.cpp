@@ -1,22 +1,24 @@
 // Turning Setup.ini, the command line and the user's language into the run's context.
 
 #include "setup/base/numbers.h"
+#include "setup/decisions/os_requirements.h"
+#include "setup/decisions/settings_names.h"
 #include "setup/driver/setup_context.h"
 #include "setup/driver/version_number.h"
 
 namespace setup {
 namespace {
 
-constexpr char16_t kFallbackLanguage[] = u"0x0409";
-
 // The usage box speaks the user's language when the language file offers its own usage text.
 Text LocalisedUsage(const SettingsSection& messages) {
-  const Text lines[] = {messages.GetValue(u"1203"), messages.GetValue(u"1204"), messages.GetValue(u"1205"),
-                        messages.GetValue(u"1206")};
+  Text usage;
   bool any = false;
-  for (const Text& line : lines) any = any || !line.empty();
-  if (!any) return Text();
-  return lines[0] + u"\n" + lines[1] + u"\n" + lines[2] + u"\n" + lines[3];
+  for (size_t i = 0; i < kUsageMessages.size(); ++i) {
+    const Text line = messages.GetValue(kUsageMessages[i]);
+    any = any || !line.empty();
+    usage += (i == 0 ? u"" : u"\n") + line;
+  }
+  return any ? usage : Text();
 }
 
 }  // namespace
@@ -26,23 +28,24 @@ bool SetupContext::LoadSettings(const Text& fileName) {
   // An unreadable file leaves the document empty; the checks below then fail on their own.
   settings.Load(moduleDirectory + fileName);
 
-  const SettingsSection startup = settings.GetSection(u"Startup");
-  productName = startup.GetValue(u"Product");
-  packagePath = startup.GetValue(u"PackageName");
-  productVersion = ParseVersion(startup.GetValue(u"ProductVersion"));
-  packageCode = startup.GetValue(u"PackageCode");
-  logResults = startup.GetValue(u"LogResults") == u"Y";
-  installProperties = startup.GetValue(u"CmdLine");
-  productCode = startup.GetValue(u"ProductCode");
-  packagePath = moduleDirectory + settings.GetSection(packagePath).GetValue(u"Location");
+  const SettingsSection startup = settings.GetSection(kStartupSection);
+  productName = startup.GetValue(kProductKey);
+  packagePath = startup.GetValue(kPackageNameKey);
+  productVersion = ParseVersion(startup.GetValue(kProductVersionKey));
+  packageCode = startup.GetValue(kPackageCodeKey);
+  logResults = startup.GetValue(kLogResultsKey) == u"Y";
+  installProperties = startup.GetValue(kCmdLineKey);
+  productCode = startup.GetValue(kProductCodeKey);
+  packagePath = moduleDirectory + settings.GetSection(packagePath).GetValue(kLocationKey);
 
   // After the settings, so that free parameters follow CmdLine and /l picks the language file.
   ApplyCommandLine();
 
   Text language = FormatHex4(languageId);
-  if (!platform_->FileExists(moduleDirectory + language + u".ini")) language = kFallbackLanguage;
-  SettingsFile languageFile(*platform_);
-  languageFile.Load(moduleDirectory + language + u".ini");
+  if (!platform_->FileExists(moduleDirectory + language + kLanguageFileExtension)) language = kFallbackLanguage;
+  observer_->LanguageChosen(language);
+  SettingsFile languageFile(*platform_, observer_);
+  languageFile.Load(moduleDirectory + language + kLanguageFileExtension);
   // The section of the file actually loaded: a fallback file holds its own language's section.
   messages = languageFile.GetSection(language);
 
@@ -52,13 +55,14 @@ bool SetupContext::LoadSettings(const Text& fileName) {
     return false;
   }
 
-  const SettingsSection msiVersion = settings.GetSection(u"MsiVersion");
-  const Text requiredVersion = msiVersion.GetKeyAt(0);
-  if (!CheckOperatingSystem(msiVersion.GetValue(requiredVersion))) {
-    platform_->ShowMessageBox(messages.GetValue(u"1150"), messageCaption, kIconInformation);
+  const SystemsList systems = SystemsListOf(settings);
+  const bool supported = CheckOperatingSystem(systems.listSection);
+  observer_->SystemChecked(supported);
+  if (!supported) {
+    platform_->ShowMessageBox(messages.GetValue(kUnsupportedSystemMessage), messageCaption, kIconInformation);
     return false;
   }
-  requiredMsiVersion = ParseVersion(requiredVersion);
+  requiredMsiVersion = ParseVersion(systems.requiredEngine);
   return true;
 }
 

@@ -11,31 +11,34 @@
 namespace setup {
 namespace {
 
-constexpr int kNotEnoughMemory = 8;   // ERROR_NOT_ENOUGH_MEMORY
-
-int RunOnce(Platform& platform, MsiLibrary& processMsi) {
+int RunOnce(Platform& platform, MsiLibrary& processMsi, RunObserver& observer) {
   // Declared in this order so that they are released as context, parser, text.
   const Text commandLine = platform.CommandLine();
   // This first parse only serves the usage text; the options take effect in settings loading.
   const auto parser = std::make_unique<CommandLineParser>();
-  ParseSetupCommandLine(*parser, commandLine);
+  observer.CommandLineParsed(*parser, ParseSetupCommandLine(*parser, commandLine));
 
-  SetupContext context(platform, processMsi);
-  if (context.LoadSettings(u"Setup.ini")) return static_cast<int>(ComposeAndInstall(context));
+  SetupContext context(platform, processMsi, observer);
+  if (context.LoadSettings(kSettingsFileName)) {
+    const int result = static_cast<int>(ComposeAndInstall(context));
+    observer.RunEnded(context);
+    return result;
+  }
   platform.WriteStandardOutput(parser->BuildUsage());
-  return 1;
+  observer.RunEnded(context);
+  return kExitBeforeInstaller;
 }
 
 }  // namespace
 
-int RunSetup(Platform& platform, MsiLibrary& processMsi) {
+int RunSetup(Platform& platform, MsiLibrary& processMsi, RunObserver& observer) {
   try {
-    return RunOnce(platform, processMsi);
+    return RunOnce(platform, processMsi, observer);
   } catch (const std::bad_alloc&) {
     // A settings file larger than this 32-bit process can hold must not end in the runtime's
     // silent abort. Everything the run held is released by now, so there is room to say why.
-    platform.ShowErrorBox(kNotEnoughMemory);
-    return kNotEnoughMemory;
+    platform.ShowErrorBox(kExitNotEnoughMemory);
+    return kExitNotEnoughMemory;
   }
 }
 

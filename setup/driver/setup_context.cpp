@@ -4,8 +4,13 @@
 
 namespace setup {
 
-SetupContext::SetupContext(Platform& platform, MsiLibrary& msi)
-    : platform_(&platform), msi_(&msi), settings(platform) {
+RunObserver& NoObserver() {
+  static RunObserver none;
+  return none;
+}
+
+SetupContext::SetupContext(Platform& platform, MsiLibrary& msi, RunObserver& observer)
+    : platform_(&platform), msi_(&msi), observer_(&observer), settings(platform, &observer) {
   languageId = platform.UserDefaultLanguage();
   const std::optional<Text> modulePath = platform.ModuleFileName();
   if (!modulePath) return;

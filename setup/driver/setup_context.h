@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "setup/base/text.h"
+#include "setup/driver/run_observer.h"
 #include "setup/driver/version_number.h"
 #include "setup/installer/msi_library.h"
 #include "setup/installer/package_info.h"
@@ -23,7 +24,8 @@ class SetupContext {
  public:
   // The process-wide msi.dll record must outlive the context: a package database still open
   // when the context goes is closed through it.
-  explicit SetupContext(Platform& platform = DefaultPlatform(), MsiLibrary& msi = ProcessMsiLibrary());
+  explicit SetupContext(Platform& platform = DefaultPlatform(), MsiLibrary& msi = ProcessMsiLibrary(),
+                        RunObserver& observer = NoObserver());
   SetupContext(const SetupContext&) = delete;
   SetupContext& operator=(const SetupContext&) = delete;
 
@@ -37,10 +39,12 @@ class SetupContext {
 
   Platform& platform() const { return *platform_; }
   MsiLibrary& msi() const { return *msi_; }
+  RunObserver& observer() const { return *observer_; }
 
  private:
   Platform* platform_;
   MsiLibrary* msi_;
+  RunObserver* observer_;
 
  public:
   Text moduleDirectory;          // ends in '\'
@@ -60,7 +64,7 @@ class SetupContext {
   Text debugLogPath;
   int32_t uiLevel = kUiLevelFull;
   bool logResults = false;
-  int32_t installMode = kInstall;
+  InstallMode installMode = kInstall;
   bool usageRequested = false;
   Text usageText;
   uint32_t languageId = 0;

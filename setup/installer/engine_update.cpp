@@ -1,6 +1,7 @@
 #include "setup/installer/engine_update.h"
 
 #include "setup/base/numbers.h"
+#include "setup/decisions/settings_names.h"
 #include "setup/driver/version_number.h"
 
 namespace setup {
@@ -9,9 +10,12 @@ Text ReadEngineVersion(Platform& platform, MsiLibrary& msi) {
   if (!msi.IsLoaded() && !msi.Bind()) return Text();
   // The product version, not the file version: it names the engine release.
   const std::optional<ProductVersionWords> words = platform.ReadProductVersion(u"msi.dll");
-  if (!words) return Text();
-  Text version = FormatDecimal((*words)[0]);
-  for (size_t i = 1; i < words->size(); ++i) version += u'.' + FormatDecimal((*words)[i]);
+  return words ? FormatVersionWords(*words) : Text();
+}
+
+Text FormatVersionWords(const ProductVersionWords& words) {
+  Text version = FormatDecimal(words[0]);
+  for (size_t i = 1; i < words.size(); ++i) version += u'.' + FormatDecimal(words[i]);
   return version;
 }
 
@@ -27,7 +31,7 @@ bool RunEngineInstaller(Platform& platform, MsiLibrary& msi, const Text& path) {
 void CheckAndUpdateEngine(SetupContext& context) {
   const VersionNumber installed = ParseVersion(ReadEngineVersion(context.platform(), context.msi()));
   if (CompareVersions(installed, context.requiredMsiVersion) >= 0) return;
-  RunEngineInstaller(context.platform(), context.msi(), context.moduleDirectory + u"instmsi30.exe");
+  RunEngineInstaller(context.platform(), context.msi(), context.moduleDirectory + kEngineInstallerName);
 }
 
 }  // namespace setup

@@ -12,6 +12,8 @@ namespace setup {
 // msi.dll's product version as "a.b.c.d"; empty when msi.dll cannot be bound or has no
 // version resource. Binds the record first when it holds no library.
 Text ReadEngineVersion(Platform& platform, MsiLibrary& msi);
+// "5.0.7601.17514"
+Text FormatVersionWords(const ProductVersionWords& words);
 
 // Runs the engine installer at path and waits for it. msi.dll is let go while it runs and bound
 // again afterwards. False, with nothing started and the record untouched, when the file is

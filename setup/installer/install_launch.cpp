@@ -1,6 +1,7 @@
 #include "setup/installer/install_launch.h"
 
 #include "setup/base/numbers.h"
+#include "setup/decisions/settings_names.h"
 #include "setup/installer/engine_update.h"
 #include "setup/installer/package_inspection.h"
 
@@ -21,7 +22,7 @@ Text AdministrativeProperties(const SetupContext& context) {
 
 Text LanguageTransform(const SetupContext& context) {
   if (context.languageId == 0) return Text();
-  const Text name = FormatDecimal(context.languageId) + u".mst";
+  const Text name = LanguageTransformName(context.languageId);
   return context.platform().FileExists(context.moduleDirectory + name) ? name : Text();
 }
 
@@ -37,7 +38,9 @@ bool IsFailure(MsiResult result) {
   }
 }
 
-Text ModePrefix(int32_t installMode) {
+}  // namespace
+
+Text ModePrefix(InstallMode installMode) {
   switch (installMode) {
     case kAdministrativeInstall: return u"ACTION=ADMIN ";
     case kRemoval: return u"REMOVE=ALL ";
@@ -45,24 +48,25 @@ Text ModePrefix(int32_t installMode) {
   }
 }
 
-}  // namespace
+Text LanguageTransformName(uint32_t languageId) { return FormatDecimal(languageId) + kTransformExtension; }
 
 MsiResult ComposeAndInstall(SetupContext& context) {
   Platform& platform = context.platform();
   MsiLibrary& msi = context.msi();
   Text transforms(kTransformsKey);
-  const bool administrativeUpdate = platform.FileExists(context.moduleDirectory + u"admupdt.cfg");
+  const bool administrativeUpdate = platform.FileExists(context.moduleDirectory + kAdministrativeUpdateMarker);
   CheckAndUpdateEngine(context);
-  InspectPackage(context.package, context.packagePath, platform, msi);
+  context.observer().PackageInspected(InspectPackage(context.package, context.packagePath, platform, msi));
   if (!administrativeUpdate) context.instanceProductCode = context.package.instanceProductCode;
   const InstalledProduct status = DetectInstalledProduct(context);
+  context.observer().ProductDetected(status);
 
   Text administrativePart;
   if (context.installMode == kAdministrativeInstall) {
     administrativePart = AdministrativeProperties(context);
   } else if (status == InstalledProduct::kInstance && !administrativeUpdate &&
              !context.package.instanceProductCode.empty()) {
-    transforms += u":" + context.package.instanceName + u".mst;";
+    transforms += u":" + context.package.instanceName + kTransformExtension + u";";
   }
   transforms += LanguageTransform(context);
 
@@ -79,7 +83,7 @@ MsiResult ComposeAndInstall(SetupContext& context) {
   return result;
 }
 
-MsiResult LaunchInstall(PackageInfo& info, int32_t installMode, const Text& commandLine, MsiLibrary& msi) {
+MsiResult LaunchInstall(PackageInfo& info, InstallMode installMode, const Text& commandLine, MsiLibrary& msi) {
   const Text fullCommandLine = ModePrefix(installMode) + commandLine;
   // The installer must find the package not held open by this process.
   info.database.Close();

@@ -24,6 +24,11 @@ MsiResult ComposeAndInstall(SetupContext& context);
 
 // Puts the install mode's prefix before commandLine, closes the package database so that the
 // installation does not find it held open, and calls MsiInstallProductW.
-MsiResult LaunchInstall(PackageInfo& info, int32_t installMode, const Text& commandLine, MsiLibrary& msi);
+MsiResult LaunchInstall(PackageInfo& info, InstallMode installMode, const Text& commandLine, MsiLibrary& msi);
+
+// What LaunchInstall puts before the property string: "ACTION=ADMIN ", "REMOVE=ALL " or nothing.
+Text ModePrefix(InstallMode installMode);
+// The transform applied for a language when it lies beside the program: "1049.mst".
+Text LanguageTransformName(uint32_t languageId);
 
 }  // namespace setup

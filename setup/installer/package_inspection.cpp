@@ -3,6 +3,7 @@
 #include "setup/base/chars.h"
 #include "setup/base/line_ends.h"
 #include "setup/base/path.h"
+#include "setup/decisions/settings_names.h"
 #include "setup/driver/version_number.h"
 #include "setup/installer/msi_handle.h"
 
@@ -39,13 +40,12 @@ MsiResult ReadTables(PackageInfo& info, const MsiLibrary& msi) {
                            value);
   if (result != 0) return result;
   info.productVersion = value;
-  return ReadSingleValue(msi, info.database.get(), u"SELECT Version FROM File WHERE File = 'ledgr.dll'",
+  return ReadSingleValue(msi, info.database.get(), Text(u"SELECT Version FROM File WHERE File = '") + kKeyFileId + u"'",
                          info.keyFileVersion);
 }
 
 void ReadInstanceFile(PackageInfo& info, Platform& platform) {
-  const PathParts parts = SplitPath(info.packagePath);
-  const Text path = parts.drive + parts.directory + u"setup.ini";
+  const Text path = InstanceFilePath(info.packagePath);
   if (!platform.FileExists(path)) return;
   const FileContent content = platform.ReadWholeFile(path);
   if (!content.opened) return;
@@ -92,6 +92,11 @@ MsiResult InspectPackage(PackageInfo& info, const Text& path, Platform& platform
   return 0;
 }
 
+Text InstanceFilePath(const Text& packagePath) {
+  const PathParts parts = SplitPath(packagePath);
+  return parts.drive + parts.directory + kInstanceFileName;
+}
+
 std::optional<Text> DecodeInstanceFile(std::string_view bytes, Platform& platform) {
   if (bytes.starts_with("\xFE\xFF")) return std::nullopt;
   if (bytes.starts_with("\xEF\xBB\xBF")) return CollapseCrLf(platform.DecodeUtf8(bytes.substr(3)));
@@ -117,10 +122,10 @@ void ScanInstanceFile(TextView text, PackageInfo& info) {
     if (equals == TextView::npos) continue;
     const TextView key = line.substr(0, equals);
     const TextView value = line.substr(equals + 1);
-    if (EqualsIgnoringAsciiCase(section, u"Instances") && !EqualsIgnoringAsciiCase(key, u"count")) {
+    if (EqualsIgnoringAsciiCase(section, kInstancesSection) && !EqualsIgnoringAsciiCase(key, kInstanceCountKey)) {
       info.instanceName = Text(value);
     }
-    if (EqualsIgnoringAsciiCase(section, info.instanceName) && EqualsIgnoringAsciiCase(key, u"ProductCode")) {
+    if (EqualsIgnoringAsciiCase(section, info.instanceName) && EqualsIgnoringAsciiCase(key, kProductCodeKey)) {
       info.instanceProductCode = Text(value);
     }
   }

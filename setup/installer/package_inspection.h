@@ -15,6 +15,8 @@
 namespace setup {
 
 inline constexpr MsiResult kPackageMissing = 2;   // ERROR_FILE_NOT_FOUND
+// The File row whose version the inspection reads last, before the instance file.
+inline constexpr char16_t kKeyFileId[] = u"ledgr.dll";
 
 // Opens the package read-only (the database handle stays open in info) and fills info. 0 when
 // finished, also when msi.dll or COM is unavailable; kPackageMissing when the file does not
@@ -25,6 +27,9 @@ MsiResult InspectPackage(PackageInfo& info, const Text& path, Platform& platform
 // The first column of the first row of a query; value is written only by the read of the row,
 // and a query without rows gives ERROR_NO_MORE_ITEMS (259).
 MsiResult ReadSingleValue(const MsiLibrary& msi, MsiHandle database, const Text& query, Text& value);
+
+// The "setup.ini" beside the package.
+Text InstanceFilePath(const Text& packagePath);
 
 // The instance file's text as the C runtime's "rt, ccs=utf-8" stream delivers it: a UTF-8 mark
 // is skipped, a UTF-16LE mark switches to UTF-16LE, otherwise UTF-8; CR LF becomes LF. Nothing

@@ -10,13 +10,16 @@ namespace setup {
 namespace {
 
 // Null when the file cannot be opened or yields nothing; the reason is not kept, since the
-// caller decides on its own what to tell the user.
-boost::shared_array<char16_t> ReadSettingsText(const Text& path, Platform& platform) {
+// caller decides on its own what to tell the user. An observer hears it.
+boost::shared_array<char16_t> ReadSettingsText(const Text& path, Platform& platform, SettingsObserver* observer,
+                                               SettingsEncoding& encoding) {
   try {
     SettingsFileReader reader(path, platform);
     reader.ReadAll();
+    encoding = reader.Encoding();
     return reader.GetText();
-  } catch (const InputDataFileException&) {
+  } catch (const InputDataFileException& failure) {
+    if (observer != nullptr) observer->SettingsUnreadable(path, failure.Message());
     return boost::shared_array<char16_t>();
   }
 }
@@ -40,13 +43,17 @@ TextExtent MeasureText(const char16_t* text, size_t limit) {
   return extent;
 }
 
+// The length of the text once a CR LF pair is collapsed to its LF, collapsed in place.
+size_t TextLength(char16_t* text, size_t limit) {
+  const TextExtent extent = MeasureText(text, limit);
+  return extent.hasCrLf ? CollapseCrLfInPlace(text, extent.text.size()) : extent.text.size();
+}
+
 }  // namespace
 
-// The sections share the document's text; the rare text that still holds a CR LF pair has them
+// The sections share the document's text; the rare text that still held a CR LF pair had them
 // collapsed in its own buffer rather than in a copy.
-void SettingsFile::AddSections(boost::shared_array<char16_t> document, size_t length,
-                               bool hasCrLf) {
-  if (hasCrLf) length = CollapseCrLfInPlace(document.get(), length);
+void SettingsFile::AddSections(boost::shared_array<char16_t> document, size_t length) {
   const TextView view(document.get(), length);
   const size_t held = sections_.size();
   // Every "[" opens a section: counting them first gives the sections one block.
@@ -57,7 +64,7 @@ void SettingsFile::AddSections(boost::shared_array<char16_t> document, size_t le
     // The character just before the next "[" (normally the line end ahead of its header)
     // belongs to neither section.
     const size_t chunkLength = next == TextView::npos ? length - start : next - 1 - start;
-    if (!sections_.emplace_back().ParseShared(document, length, start, chunkLength)) sections_.pop_back();
+    if (!sections_.emplace_back().ParseShared(document, length, start, chunkLength, observer_)) sections_.pop_back();
     start = next;
   }
   KeepFirstOfEachName(held);
@@ -94,6 +101,9 @@ void SettingsFile::KeepFirstOfEachName(size_t held) {
   const auto sameName = [](const SettingsSection& a, const SettingsSection& b) {
     return a.NameView() == b.NameView();
   };
+  for (auto later = newStart; observer_ != nullptr && later != sections_.end(); ++later) {
+    if (later != newStart && sameName(later[-1], *later)) observer_->SectionDropped(later->nameAt_);
+  }
   auto kept = std::unique(newStart, sections_.end(), sameName);
   const auto nameLess = [](const SettingsSection& section, TextView name) {
     return section.NameView() < name;
@@ -114,21 +124,22 @@ void SettingsFile::KeepFirstOfEachName(size_t held) {
 }
 
 bool SettingsFile::Load(const Text& path) {
-  const boost::shared_array<char16_t> text = ReadSettingsText(path, *platform_);
+  SettingsEncoding encoding = SettingsEncoding::kAnsi;
+  const boost::shared_array<char16_t> text = ReadSettingsText(path, *platform_, observer_, encoding);
   if (!text) return false;
   // The reader's text always ends with a NUL unit.
-  const TextExtent extent = MeasureText(text.get(), std::numeric_limits<size_t>::max());
-  AddSections(text, extent.text.size(), extent.hasCrLf);
+  const size_t length = TextLength(text.get(), std::numeric_limits<size_t>::max());
+  if (observer_ != nullptr) observer_->SettingsRead(path, TextView(text.get(), length), encoding);
+  AddSections(text, length);
   return true;
 }
 
 void SettingsFile::LoadText(TextView text) {
-  const TextExtent extent = MeasureText(text.data(), text.size());
   // The caller keeps its text; the sections need one of their own.
-  boost::shared_array<char16_t> copy(new char16_t[extent.text.size() + 1]);
-  std::copy(extent.text.begin(), extent.text.end(), copy.get());
-  copy[extent.text.size()] = u'\0';
-  AddSections(copy, extent.text.size(), extent.hasCrLf);
+  boost::shared_array<char16_t> copy(new char16_t[text.size() + 1]);
+  std::copy(text.begin(), text.end(), copy.get());
+  copy[text.size()] = u'\0';
+  AddSections(copy, TextLength(copy.get(), text.size()));
 }
 
 SettingsSection SettingsFile::GetSection(TextView name) const {

@@ -5,13 +5,16 @@
 
 #include "setup/base/text.h"
 #include "setup/platform/platform.h"
+#include "setup/settings/settings_observer.h"
 #include "setup/settings/settings_section.h"
 
 namespace setup {
 
 class SettingsFile {
  public:
-  explicit SettingsFile(Platform& platform = DefaultPlatform()) : platform_(&platform) {}
+  // The observer, when given, is told what the parser makes of every file loaded.
+  explicit SettingsFile(Platform& platform = DefaultPlatform(), SettingsObserver* observer = nullptr)
+      : platform_(&platform), observer_(observer) {}
 
   // Reads the file (an empty path means Setup.ini beside the program) and adds its sections to
   // those already held. False when the file cannot be opened or yields no text.
@@ -24,14 +27,15 @@ class SettingsFile {
   size_t GetSectionCount() const { return sections_.size(); }
 
  private:
-  // Cuts the document's first length units into sections that share it.
-  void AddSections(boost::shared_array<char16_t> document, size_t length, bool hasCrLf);
+  // Cuts the document's first length units, free of CR LF pairs, into sections that share it.
+  void AddSections(boost::shared_array<char16_t> document, size_t length);
 
   // Adds the sections parsed at the end of sections_ to those before them: first of a name wins.
   void KeepFirstOfEachName(size_t held);
   void CompactIfMostlyUnused(size_t held, size_t length);
 
   Platform* platform_;
+  SettingsObserver* observer_;
   // Sorted by name, one section a name: a vector of sections is far smaller than a tree of them.
   std::vector<SettingsSection> sections_;
 };

@@ -9,7 +9,7 @@
 namespace setup {
 namespace {
 
-enum class Encoding { kAnsi, kUtf8, kUtf16 };
+using Encoding = SettingsEncoding;
 
 bool StartsWith(std::string_view bytes, std::string_view mark) {
   return bytes.substr(0, mark.size()) == mark;
@@ -101,7 +101,8 @@ void SettingsFileReader::ReadAll() {
   char16_t* const units = text.get();
   char* const bytes = reinterpret_cast<char*>(units);
   size_t count = 0;
-  switch (DetectEncoding(std::string_view(bytes, size))) {
+  encoding_ = DetectEncoding(std::string_view(bytes, size));
+  switch (encoding_) {
     case Encoding::kAnsi:
       count = DecodeInPlace(units, 0, DeliverAnsiStream(bytes, size), 0,
                             [this](std::string_view ansi) { return platform_.DecodeAnsi(ansi); });

@@ -8,6 +8,7 @@
 
 #include "setup/base/text.h"
 #include "setup/platform/platform.h"
+#include "setup/settings/settings_observer.h"
 
 namespace setup {
 
@@ -31,14 +32,14 @@ class SettingsFileReader {
   // The decoded text, ended by a NUL unit; empty (null) when nothing was read.
   boost::shared_array<char16_t> GetText() const { return text_; }
 
-  // The path the reader opened.
-  const Text& Path() const { return path_; }
+  SettingsEncoding Encoding() const { return encoding_; }
 
  private:
   Platform& platform_;
   Text path_;
   FileBytes content_;   // the file as opened: its bytes, read once
   boost::shared_array<char16_t> text_;
+  SettingsEncoding encoding_ = SettingsEncoding::kAnsi;
 };
 
 // The default location: the program's drive and directory, then "/Setup.ini".

@@ -14,6 +14,7 @@ namespace {
 struct PairView {
   TextView key;
   TextView value;
+  bool hasEquals = false;
 };
 
 // Where a line ends and where its comment marks and first "=" stand, found in one pass over the
@@ -68,8 +69,8 @@ PairView PairOfLine(TextView line, const LineMarks& marks) {
   const size_t contentEnd = semicolon != kNone ? semicolon : std::min(marks.lastHash, line.size());
   const TextView content = line.substr(0, contentEnd);
   if (marks.firstEquals >= contentEnd) return {TrimmedView(content), TextView()};
-  return {TrimmedView(content.substr(0, marks.firstEquals)),
-          TrimmedView(content.substr(marks.firstEquals + 1))};
+  return {TrimmedView(content.substr(0, marks.firstEquals)), TrimmedView(content.substr(marks.firstEquals + 1)),
+          true};
 }
 
 // Visits the pair of each line after the header line, in order; the body has an implied line
@@ -123,11 +124,11 @@ bool SettingsSection::Parse(TextView chunk) {
   boost::shared_array<char16_t> copy(new char16_t[chunk.size() + 1]);
   std::copy(chunk.begin(), chunk.end(), copy.get());
   copy[chunk.size()] = u'\0';
-  return ParseShared(copy, chunk.size(), 0, chunk.size());
+  return ParseShared(copy, chunk.size(), 0, chunk.size(), nullptr);
 }
 
-bool SettingsSection::ParseShared(boost::shared_array<const char16_t> document,
-                                  size_t documentLength, size_t start, size_t length) {
+bool SettingsSection::ParseShared(boost::shared_array<const char16_t> document, size_t documentLength,
+                                  size_t start, size_t length, SettingsObserver* observer) {
   pairs_.clear();
   ownText_ = OwnText();
   SetName(0, 0);
@@ -145,10 +146,12 @@ bool SettingsSection::ParseShared(boost::shared_array<const char16_t> document,
   SetName(start + nameStart, close - nameStart);
   const TextView body = chunk.substr(close);
   const char16_t* const base = text.data();
+  if (observer != nullptr) observer->SectionParsed(nameAt_, NameView());
   // Every line may hold a pair: one block of that size instead of growing through copies.
   pairs_.reserve(static_cast<size_t>(std::count(body.begin(), body.end(), u'\n')) + 1);
   ForEachBodyPair(body, [&](const PairView& pair) {
     if (pair.key.empty()) return;
+    if (observer != nullptr) observer->PairParsed(PlaceIn(pair.key, base), pair.key, pair.value, pair.hasEquals);
     pairs_.push_back(Pair{PlaceIn(pair.key, base), PlaceOf(pair.key.size()), PlaceIn(pair.value, base),
                           PlaceOf(pair.value.size())});
   });
@@ -250,23 +253,6 @@ void SettingsSection::SetValue(Text key, Text value) {
   const auto place = std::upper_bound(pairs_.begin(), pairs_.end(), pair,
                                       [this](const Pair& a, const Pair& b) { return PairLess(a, b); });
   pairs_.insert(place, pair);
-}
-
-std::vector<Text> SplitLines(TextView body) {
-  std::vector<Text> lines;
-  const size_t headerEnd = body.find(u'\n');
-  if (headerEnd == TextView::npos) return lines;
-  for (size_t start = headerEnd + 1; start <= body.size();) {
-    const size_t end = std::min(body.find(u'\n', start), body.size());
-    lines.emplace_back(body.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
-std::pair<Text, Text> ParseLine(TextView line) {
-  const PairView pair = PairOfLine(line, ScanLine(line, 0, false));
-  return {Text(pair.key), Text(pair.value)};
 }
 
 }  // namespace setup

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "setup/base/text.h"
+#include "setup/settings/settings_observer.h"
 
 namespace setup {
 
@@ -51,7 +52,7 @@ class SettingsSection {
   // Parses the chunk [start, start + length) of a document text that the section then shares;
   // false when the chunk's header is never closed, which makes no section.
   bool ParseShared(boost::shared_array<const char16_t> document, size_t documentLength,
-                   size_t start, size_t length);
+                   size_t start, size_t length, SettingsObserver* observer);
   TextView KeyOf(const Pair& pair) const;
   TextView ValueOf(const Pair& pair) const;
   // Places below documentLength_ lie in the shared document, those above in ownText_.
@@ -102,9 +103,5 @@ class SettingsSection {
 
 // Ordinal order: code unit by code unit as unsigned 16-bit numbers; a prefix comes first.
 inline bool OrdinalLess(TextView a, TextView b) { return a < b; }
-
-// The pieces SettingsSection::Parse is made of.
-std::vector<Text> SplitLines(TextView body);
-std::pair<Text, Text> ParseLine(TextView line);
 
 }  // namespace setup

@@ -23,7 +23,7 @@ class ComposeAndInstallTest : public ::testing::Test {
   void TearDown() override { testing::RemoveSilently(testing::kMainProductCode); }
 
   // The step as setup.exe /S runs it from dir, with the properties given.
-  MsiResult RunStep(int32_t installMode, const Text& package, const Text& properties, const Text& log) {
+  MsiResult RunStep(InstallMode installMode, const Text& package, const Text& properties, const Text& log) {
     SetupContext context(platform, msi);
     context.moduleDirectory = dir.path();
     context.moduleFileName = u"setup.exe";

@@ -1,14 +1,15 @@
 #include "tools/setup-check/dry_run.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
-#include "setup/installer/install_launch.h"
-#include "setup/installer/package_info.h"
 #include "tools/setup-check/host_paths.h"
 #include "tools/setup-check/msi_text_out.h"
 #include "tools/setup-check/package_reader.h"
+
+#ifdef _WIN32
+#include "setup/platform/win32/win32_platform.h"
+#endif
 
 namespace setup::check {
 namespace {
@@ -74,18 +75,31 @@ FakeModule DryRunMsiDll(const FakeModule& packageReader) {
 
 }  // namespace
 
+bool DryRunPlatform::Search(const Text& path) {
+#ifdef _WIN32
+  static Win32Platform windows;
+  return windows.FileExists(path);
+#else
+  return SearchFile(path).has_value();
+#endif
+}
+
 bool DryRunPlatform::FileExists(const Text& path) {
-  std::error_code error;
-  const bool found = !path.empty() && std::filesystem::exists(ResolveHostPath(path), error);
+  const bool found = Search(path);
   probes.push_back({path, found});
   return found;
 }
 
+bool DryRunPlatform::Found(const Text& path) const {
+  const std::optional<bool> probed = Probed(path);
+  return probed ? *probed : Search(path);
+}
+
 FileContent DryRunPlatform::ReadWholeFile(const Text& path) {
-  reads.push_back(path);
   // The host platform maps '\' itself; handing it the resolved name keeps the case Windows ignores.
-  const std::u8string resolved = ResolveHostPath(path).u8string();
-  return HostPlatform::ReadWholeFile(FromUtf8(std::string(resolved.begin(), resolved.end())));
+  FileContent content = HostPlatform::ReadWholeFile(TextOf(ResolveHostPath(path)));
+  if (content.opened) bytesRead[path] = std::string(content.bytes.View());
+  return content;
 }
 
 // 1252 keeps the host platform's own table, which maps the five bytes 1252 leaves undefined as
@@ -93,6 +107,19 @@ FileContent DryRunPlatform::ReadWholeFile(const Text& path) {
 Text DryRunPlatform::DecodeAnsi(std::string_view bytes) {
   if (codePage == kDefaultCodePage) return HostPlatform::DecodeAnsi(bytes);
   return DecodeCodePage(codePage, bytes).value_or(Text());
+}
+
+std::optional<ProductVersionWords> DryRunPlatform::ReadProductVersion(const Text& path) {
+  const std::optional<ProductVersionWords> version = HostPlatform::ReadProductVersion(path);
+  if (path == u"msi.dll") engineAsked = version;
+  return version;
+}
+
+std::optional<bool> DryRunPlatform::Probed(const Text& path) const {
+  for (const FileProbe& probe : probes) {
+    if (probe.path == path) return probe.found;
+  }
+  return std::nullopt;
 }
 
 DryRun::DryRun(const CheckOptions& options, const Text& modulePath, const FakeModule& packageReader) {
@@ -123,14 +150,6 @@ DryRun& DryRun::Current() {
     std::abort();
   }
   return *current;
-}
-
-Text ModePrefixOf(int32_t installMode) {
-  DryRun probe(CheckOptions{}, u"setup.exe", FakeModule{});
-  probe.msi.Bind();
-  PackageInfo nothingOpen;
-  LaunchInstall(nothingOpen, installMode, Text(), probe.msi);
-  return probe.install ? probe.install->commandLine : Text();
 }
 
 }  // namespace setup::check

@@ -1,7 +1,7 @@
 #pragma once
 // One run of the program's own code against a distribution folder: a platform that answers
-// from the check's options and records, and an msi.dll that reads the package for real but
-// records installing instead of doing it.
+// from the check's options and records what it is asked, and an msi.dll that reads the package
+// for real but records installing instead of doing it.
 
 #include <map>
 #include <optional>
@@ -20,16 +20,26 @@ struct FileProbe {
   bool found = false;
 };
 
-// File names are found ignoring case, as on Windows; every probe and read is kept.
+// Files are found as Windows finds them: a search where wildcards match and case is ignored.
 class DryRunPlatform : public HostPlatform {
  public:
   std::vector<FileProbe> probes;
-  std::vector<Text> reads;
+  std::map<Text, std::string> bytesRead;  // by the path the run read
+  std::optional<ProductVersionWords> engineAsked;  // msi.dll's version, once the run asks for it
   uint32_t codePage = kDefaultCodePage;  // the target machine's ANSI code page
 
   bool FileExists(const Text& path) override;
   FileContent ReadWholeFile(const Text& path) override;
   Text DecodeAnsi(std::string_view bytes) override;
+  std::optional<ProductVersionWords> ReadProductVersion(const Text& path) override;
+
+  // Whether the run looked for this file, and what it found.
+  std::optional<bool> Probed(const Text& path) const;
+  // What the run found, or what a search finds now where the run never looked.
+  bool Found(const Text& path) const;
+
+ private:
+  static bool Search(const Text& path);
 };
 
 struct InstallCall {
@@ -62,8 +72,5 @@ class DryRun {
   std::optional<LogCall> log;
   std::vector<std::string> calls;  // the recorded exports, in calling order
 };
-
-// The text LaunchInstall puts before the property string for an install mode.
-Text ModePrefixOf(int32_t installMode);
 
 }  // namespace setup::check

@@ -4,6 +4,8 @@
 
 #include "setup/base/chars.h"
 #include "setup/base/numbers.h"
+#include "setup/decisions/settings_names.h"
+#include "setup/driver/run.h"
 #include "setup/driver/version_number.h"
 #include "tools/setup-check/known_names.h"
 #include "tools/setup-check/report.h"
@@ -12,7 +14,7 @@
 namespace setup::check {
 namespace {
 
-constexpr char kSettingsName[] = "Setup.ini";
+const std::string kSettingsName = ToUtf8(kSettingsFileName);
 constexpr char kCommandLine[] = "command line";
 
 std::string U(TextView text) { return ToUtf8(text); }
@@ -123,28 +125,32 @@ class KnownSections {
   std::vector<KnownSection> list_;
 };
 
+template <size_t N>
+std::vector<Text> Names(const std::array<const char16_t*, N>& names) {
+  return {names.begin(), names.end()};
+}
+
 // Everything setup.exe reads of Setup.ini, following the names the file itself gives.
 KnownSections SectionsRead(const SettingsScan& scan, const Text& packageName, bool alsoInstanceFile) {
   KnownSections known;
-  known.Add(u"Startup",
-            {u"Product", u"PackageName", u"ProductVersion", u"PackageCode", u"LogResults", u"CmdLine", u"ProductCode"});
-  known.Add(u"MsiVersion", {}, true);
-  known.Add(packageName, {u"Location"});
-  if (const ScannedSection* msiVersion = scan.Find(u"MsiVersion")) {
+  known.Add(kStartupSection, Names(kStartupKeys));
+  known.Add(kMsiVersionSection, {}, true);
+  known.Add(packageName, {kLocationKey});
+  if (const ScannedSection* msiVersion = scan.Find(kMsiVersionSection)) {
     for (const ScannedKey& list : msiVersion->keys) {
       known.Add(list.value, {}, true);
       const ScannedSection* entries = scan.Find(list.value);
       for (size_t i = 0; entries != nullptr && i < entries->keys.size(); ++i) {
-        known.Add(entries->keys[i].key, {u"MajorVer", u"MinorVer", u"BuildNo", u"ServicePack"});
+        known.Add(entries->keys[i].key, Names(kEntryKeys));
       }
     }
   }
   if (!alsoInstanceFile) return known;
-  known.Add(u"Instances", {}, true, true);
+  known.Add(kInstancesSection, {}, true, true);
   for (const ScannedSection& section : scan.sections) {
-    if (!EqualsIgnoringAsciiCase(section.name, u"Instances")) continue;
+    if (!EqualsIgnoringAsciiCase(section.name, kInstancesSection)) continue;
     for (const ScannedKey& key : section.keys) {
-      if (!EqualsIgnoringAsciiCase(key.key, u"count")) known.Add(key.value, {u"ProductCode"}, false, true);
+      if (!EqualsIgnoringAsciiCase(key.key, kInstanceCountKey)) known.Add(key.value, {kProductCodeKey}, false, true);
     }
   }
   return known;
@@ -180,11 +186,11 @@ void CheckKeys(const ScannedSection& section, const KnownSection& known, Finding
 
 // With [Startup] misspelt, its PackageName still tells which section was meant for the package.
 Text IntendedPackageName(const SettingsScan& scan, const Text& packageName) {
-  if (!packageName.empty() || scan.Find(u"Startup") != nullptr) return packageName;
+  if (!packageName.empty() || scan.Find(kStartupSection) != nullptr) return packageName;
   for (const ScannedSection& section : scan.sections) {
-    if (section.ignored || NearestName(section.name, {u"Startup"}) == std::nullopt) continue;
+    if (section.ignored || NearestName(section.name, {kStartupSection}) == std::nullopt) continue;
     for (const ScannedKey& key : section.keys) {
-      if (key.key == u"PackageName") return key.value;
+      if (key.key == kPackageNameKey) return key.value;
     }
   }
   return packageName;
@@ -233,16 +239,17 @@ void CheckPackageIdentity(const Observation& seen, Findings& out) {
   const SettingsView& settings = seen.settings;
   const PackageInfo& package = seen.package.info;
   if (package.productCode.empty()) return;
-  const size_t startup = SectionLine(settings.scan, u"Startup");
+  const size_t startup = SectionLine(settings.scan, kStartupSection);
+  const Text productVersion = settings.Startup(kProductVersionKey);
   if (settings.productCode != package.productCode) {
-    out.Error("product-code-mismatch", kSettingsName, LineOr(settings.scan.LineOf(u"Startup", u"ProductCode"), startup),
+    out.Error("product-code-mismatch", kSettingsName, LineOr(settings.scan.LineOf(kStartupSection, kProductCodeKey), startup),
               "ProductCode \"" + U(settings.productCode) + "\" differs from the package's own \"" +
                   U(package.productCode) + "\": setup.exe asks whether the wrong product is installed");
   }
-  if (CompareVersions(ParseVersion(settings.productVersion), ParseVersion(package.productVersion)) != 0) {
+  if (CompareVersions(ParseVersion(productVersion), ParseVersion(package.productVersion)) != 0) {
     out.Error("product-version-mismatch", kSettingsName,
-              LineOr(settings.scan.LineOf(u"Startup", u"ProductVersion"), startup),
-              "ProductVersion \"" + U(settings.productVersion) + "\" differs from the package's own \"" +
+              LineOr(settings.scan.LineOf(kStartupSection, kProductVersionKey), startup),
+              "ProductVersion \"" + U(productVersion) + "\" differs from the package's own \"" +
                   U(package.productVersion) +
                   "\" (all four parts count, a missing part as -1): setup.exe never recognises the installed "
                   "product or instance");
@@ -257,7 +264,7 @@ void CheckPackageReading(const Observation& seen, const std::string& packageFile
   if (!package.info.productVersion.empty()) {
     if (seen.instance.declaredName.empty()) return;
     out.Warning("instances-unread", packageFile, 0,
-                "the package has no File row \"ledgr.dll\", so setup.exe stops reading it before the instance "
+                "the package has no File row \"" + U(kKeyFileId) + "\", so setup.exe stops reading it before the instance "
                 "file: the instance \"" +
                     U(seen.instance.declaredName) + "\" of setup.ini is never used");
     return;
@@ -283,29 +290,31 @@ void CheckInstanceTransform(const Observation& seen, const std::string& packageF
 void CheckPackage(const Observation& seen, Findings& out) {
   const SettingsView& settings = seen.settings;
   const SettingsScan& scan = settings.scan;
-  if (settings.packageName.empty()) {
-    out.Error("package-name-missing", kSettingsName, SectionLine(scan, u"Startup"),
+  const Text packageName = settings.Startup(kPackageNameKey);
+  if (packageName.empty()) {
+    out.Error("package-name-missing", kSettingsName, SectionLine(scan, kStartupSection),
               "[Startup] has no PackageName: setup.exe takes the folder itself for the package");
     return;
   }
-  const ScannedSection* section = scan.Find(settings.packageName);
+  const ScannedSection* section = scan.Find(packageName);
   if (section == nullptr) {
-    out.Error("package-section-missing", kSettingsName, LineOr(scan.LineOf(u"Startup", u"PackageName"), 0),
-              "PackageName names the section [" + U(settings.packageName) +
+    out.Error("package-section-missing", kSettingsName, LineOr(scan.LineOf(kStartupSection, kPackageNameKey), 0),
+              "PackageName names the section [" + U(packageName) +
                   "], which Setup.ini does not have: setup.exe takes the folder itself for the package");
     return;
   }
   if (settings.location.empty()) {
     out.Error("location-missing", kSettingsName, section->line,
-              "[" + U(settings.packageName) + "] has no Location: setup.exe takes the folder itself for the package");
+              "[" + U(packageName) + "] has no Location: setup.exe takes the folder itself for the package");
     return;
   }
   const std::string location = U(settings.location);
   if (!seen.package.exists) {
-    out.Error("package-file-missing", kSettingsName, LineOr(scan.LineOf(settings.packageName, u"Location"), 0),
+    out.Error("package-file-missing", kSettingsName, LineOr(scan.LineOf(packageName, kLocationKey), 0),
               "the package \"" + location + "\" does not exist (looked for as " + U(seen.package.path) + ")");
     return;
   }
+  if (!seen.package.reached) return;
   CheckPackageReading(seen, location, out);
   CheckPackageIdentity(seen, out);
   CheckInstanceTransform(seen, location, out);
@@ -319,24 +328,26 @@ const ScannedKey* LineWithoutEquals(const ScannedSection& section, TextView key)
   return nullptr;
 }
 
-bool IsMalformedVersionPart(TextView value) {
-  return ParseVersion(value).components[0] < 0 || value.find(u'.') != TextView::npos;
+// A part that the version parse takes whole, as the program's decimal rule reads it.
+bool IsWholeNumber(TextView value) {
+  const SignedParse parsed = ParseSignedDecimal(value);
+  return parsed.consumed == value.size() && parsed.value >= 0;
 }
 
 // A missing or malformed number makes that part and all after it 0xFFFFFFFF, which no system
 // meets; a dotted one shifts the parts after it instead.
 void CheckEntryNumbers(const ScannedSection& section, const OsEntryView& entry, Findings& out) {
   const std::string name = U(section.name);
-  const std::string consequence = entry.neverSatisfied
+  const std::string consequence = IsNeverMet(entry.requirement)
                                       ? "this entry can never be satisfied"
                                       : "the entry asks for " + RequirementText(entry.requirement) + " instead";
-  for (const TextView key : {TextView(u"MajorVer"), TextView(u"MinorVer"), TextView(u"BuildNo")}) {
+  for (const TextView key : {kMajorVersionKey, kMinorVersionKey, kBuildNumberKey}) {
     const ScannedKey* found = LastKey(section, key);
     if (found == nullptr) found = LineWithoutEquals(section, key);
     if (found == nullptr || found->value.empty()) {
       out.Warning("os-entry-key-missing", kSettingsName, found == nullptr ? section.line : found->line,
                   "[" + name + "] has no " + U(key) + ": " + consequence);
-    } else if (IsMalformedVersionPart(found->value)) {
+    } else if (!IsWholeNumber(found->value)) {
       out.Warning(
           "os-entry-malformed", kSettingsName, found->line,
           "[" + name + "] " + U(key) + "=" + U(found->value) + " is not a whole decimal number: " + consequence);
@@ -345,7 +356,7 @@ void CheckEntryNumbers(const ScannedSection& section, const OsEntryView& entry, 
 }
 
 void CheckServicePack(const ScannedSection& section, Findings& out) {
-  const ScannedKey* found = LastKey(section, u"ServicePack");
+  const ScannedKey* found = LastKey(section, kServicePackKey);
   if (found == nullptr || found->value.empty()) return;
   const uint32_t word = ParseUnsignedDecimal(found->value).value;
   if (word == 0 || word > 0xFF) return;
@@ -357,51 +368,51 @@ void CheckServicePack(const ScannedSection& section, Findings& out) {
 
 // True when the entry could be met by some system.
 bool CheckEntry(const OsView& os, const OsEntryView& entry, const SettingsScan& scan, Findings& out) {
-  const size_t line = LineOr(scan.LineOf(os.listSection, entry.key), 0);
+  const size_t line = LineOr(scan.LineOf(os.list.listSection, entry.name), 0);
   if (!entry.enabled) {
     if (entry.value == u"0") return false;  // turned off on purpose
     out.Warning("os-list-value", kSettingsName, line,
-                U(entry.key) + "=" + U(entry.value) + ": only \"1\" enables an entry and \"0\" turns it off; [" +
-                    U(entry.key) + "] is skipped");
+                U(entry.name) + "=" + U(entry.value) + ": only \"1\" enables an entry and \"0\" turns it off; [" +
+                    U(entry.name) + "] is skipped");
     return false;
   }
-  const ScannedSection* section = scan.Find(entry.key);
+  const ScannedSection* section = scan.Find(entry.name);
   if (section == nullptr) {
     out.Warning("os-entry-missing", kSettingsName, line,
-                "the list enables [" + U(entry.key) + "], which Setup.ini does not have: it can never be satisfied");
+                "the list enables [" + U(entry.name) + "], which Setup.ini does not have: it can never be satisfied");
     return false;
   }
   CheckEntryNumbers(*section, entry, out);
   CheckServicePack(*section, out);
-  return !entry.neverSatisfied;
+  return !IsNeverMet(entry.requirement);
 }
 
 void CheckOperatingSystems(const Observation& seen, Findings& out) {
   const OsView& os = seen.os;
   const SettingsScan& scan = seen.settings.scan;
   if (os.msiVersionKeyCount == 0) {
-    out.Error("msiversion-missing", kSettingsName, SectionLine(scan, u"MsiVersion"),
+    out.Error("msiversion-missing", kSettingsName, SectionLine(scan, kMsiVersionSection),
               "no key in [MsiVersion]: no operating system can pass, every run ends with message 1150");
     return;
   }
-  const ScannedSection* msiVersion = scan.Find(u"MsiVersion");
+  const ScannedSection* msiVersion = scan.Find(kMsiVersionSection);
   for (const ScannedKey& key : msiVersion->keys) {
-    if (os.msiVersionKeyCount < 2 || key.key == os.engineKey) continue;
+    if (os.msiVersionKeyCount < 2 || key.key == os.list.requiredEngine) continue;
     out.Warning("msiversion-several-keys", kSettingsName, key.line,
                 "[MsiVersion] has " + std::to_string(os.msiVersionKeyCount) + " keys; only the first in key order, \"" +
-                    U(os.engineKey) + "\", counts: \"" + U(key.key) + "\" is ignored");
+                    U(os.list.requiredEngine) + "\", counts: \"" + U(key.key) + "\" is ignored");
   }
   if (!os.listFound) {
-    out.Error("os-list-missing", kSettingsName, LineOr(scan.LineOf(u"MsiVersion", os.engineKey), 0),
-              "[MsiVersion] names the list [" + U(os.listSection) +
+    out.Error("os-list-missing", kSettingsName, LineOr(scan.LineOf(kMsiVersionSection, os.list.requiredEngine), 0),
+              "[MsiVersion] names the list [" + U(os.list.listSection) +
                   "], which Setup.ini does not have: every run ends with message 1150");
     return;
   }
   bool anySatisfiable = false;
   for (const OsEntryView& entry : os.entries) anySatisfiable = CheckEntry(os, entry, scan, out) || anySatisfiable;
   if (!anySatisfiable) {
-    out.Error("os-none-satisfiable", kSettingsName, SectionLine(scan, os.listSection),
-              "no entry of [" + U(os.listSection) + "] can ever be satisfied: every run ends with message 1150");
+    out.Error("os-none-satisfiable", kSettingsName, SectionLine(scan, os.list.listSection),
+              "no entry of [" + U(os.list.listSection) + "] can ever be satisfied: every run ends with message 1150");
   }
 }
 
@@ -409,9 +420,9 @@ void CheckEngineUpdate(const Observation& seen, Findings& out) {
   const EngineView& engine = seen.engine;
   if (!engine.updateNeeded || engine.installerPresent) return;
   out.Warning("engine-installer-missing", kSettingsName,
-              LineOr(seen.settings.scan.LineOf(u"MsiVersion", seen.os.engineKey), 0),
+              LineOr(seen.settings.scan.LineOf(kMsiVersionSection, seen.os.list.requiredEngine), 0),
               "the installed engine (msi.dll " + U(engine.installed) + ") is older than " + U(engine.required) +
-                  ", the first key of [MsiVersion], but instmsi30.exe is not in the folder: setup.exe goes on "
+                  ", the first key of [MsiVersion], but " + U(kEngineInstallerName) + " is not in the folder: setup.exe goes on "
                   "with the old engine, and the installation may fail");
 }
 
@@ -436,7 +447,7 @@ void CheckLanguageFile(const LanguageFileView& file, uint32_t codePage, Findings
                     "): setup.exe finds none of its messages");
     return;
   }
-  if (LastKey(*section, u"1150") == nullptr) {
+  if (LastKey(*section, kUnsupportedSystemMessage) == nullptr) {
     out.Warning("language-file-no-1150", name, section->line,
                 "[" + U(section->name) + "] has no message 1150, the text shown when the system is not supported");
   }
@@ -454,7 +465,7 @@ void CheckLanguages(const Observation& seen, Findings& out) {
 
 void CheckCommandLine(const Observation& seen, Findings& out) {
   const CommandLineView& commandLine = seen.commandLine;
-  if (commandLine.parseResult == 1) {
+  if (commandLine.parseResult == kParseRejected) {
     out.Warning("command-line-rejected", kCommandLine, 0,
                 "setup.exe rejects an argument and ignores it and everything after it: " +
                     U(commandLine.parseError.substr(0, commandLine.parseError.find(u'\n'))));
@@ -482,7 +493,7 @@ std::vector<Finding> FindProblems(const Observation& seen) {
   Findings out;
   CheckCommandLine(seen, out);
   if (CheckSettingsFile(seen, out)) {
-    CheckNames(seen.settings.scan, seen.settings.packageName,
+    CheckNames(seen.settings.scan, seen.settings.Startup(kPackageNameKey),
                EqualsIgnoringAsciiCase(seen.instance.file, seen.settings.path), out);
     CheckPackage(seen, out);
     CheckOperatingSystems(seen, out);

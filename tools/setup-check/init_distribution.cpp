@@ -73,11 +73,6 @@ std::string WindowsTextFile(const std::string& lines) {
 
 fs::path PathOf(const Text& text) { return fs::path(std::u16string(text)); }
 
-Text TextOf(const fs::path& path) {
-  const std::u8string utf8 = path.u8string();
-  return FromUtf8(std::string(utf8.begin(), utf8.end()));
-}
-
 // Where Location points when the package stays where it lies: relative to the folder, with
 // Windows separators, as setup.exe joins it to its own directory.
 Text RelativeLocation(const fs::path& package, const fs::path& folder) {

@@ -1,10 +1,10 @@
 #include "tools/setup-check/known_names.h"
 
 #include <algorithm>
-#include <array>
 
 #include "setup/base/chars.h"
 #include "setup/base/numbers.h"
+#include "setup/cmdline/setup_options.h"
 
 namespace setup::check {
 namespace {
@@ -30,30 +30,6 @@ size_t EditDistance(TextView a, TextView b) {
   return d[a.size()][b.size()];
 }
 
-struct LanguageOfCode {
-  uint16_t id;
-  const char* name;
-};
-
-// The languages /l names, by the identifier it gives.
-constexpr std::array<LanguageOfCode, 15> kLanguages = {{
-    {0x0419, "Russian"},
-    {0x0422, "Ukrainian"},
-    {0x0409, "English"},
-    {0x0426, "Latvian"},
-    {0x0427, "Lithuanian"},
-    {0x0418, "Romanian"},
-    {0x0402, "Bulgarian"},
-    {0x0407, "German"},
-    {0x0437, "Georgian"},
-    {0x043F, "Kazakh"},
-    {0x042A, "Vietnamese"},
-    {0x0415, "Polish"},
-    {0x041F, "Turkish"},
-    {0x042C, "Azerbaijani"},
-    {0x0804, "Chinese (Simplified)"},
-}};
-
 }  // namespace
 
 std::optional<Text> NearestName(TextView name, const std::vector<Text>& known) {
@@ -72,8 +48,8 @@ std::optional<Text> NearestName(TextView name, const std::vector<Text>& known) {
 
 std::string LanguageName(uint32_t languageId) {
   const std::string hex = ToUtf8(FormatHex4(languageId));
-  for (const LanguageOfCode& language : kLanguages) {
-    if (language.id == languageId) return std::string(language.name) + " (" + hex + ")";
+  for (const LanguageCode& language : kLanguageCodes) {
+    if (language.languageId == languageId) return std::string(language.englishName) + " (" + hex + ")";
   }
   return hex;
 }

@@ -1,16 +1,14 @@
 #include "tools/setup-check/observation.h"
 
 #include <algorithm>
+#include <charconv>
 #include <filesystem>
 
 #include "setup/base/chars.h"
 #include "setup/base/numbers.h"
-#include "setup/base/path.h"
-#include "setup/cmdline/command_line_parser.h"
 #include "setup/cmdline/setup_options.h"
-#include "setup/decisions/os_requirements.h"
+#include "setup/decisions/settings_names.h"
 #include "setup/driver/run.h"
-#include "setup/driver/setup_context.h"
 #include "setup/installer/engine_update.h"
 #include "setup/installer/install_launch.h"
 #include "tools/setup-check/host_paths.h"
@@ -19,217 +17,222 @@
 namespace setup::check {
 namespace {
 
-constexpr char16_t kSettingsFileName[] = u"Setup.ini";
-constexpr uint32_t kNeverMet = 0xFFFFFFFF;
+// Listens to the run: each settings file the run reads gets a scan of its own, and the
+// decisions the run notes land in the observation.
+class RunRecorder : public RunObserver {
+ public:
+  RunRecorder(Observation& seen, DryRun& run) : seen_(seen), run_(run) {}
 
-bool EndsWithIgnoringCase(TextView text, TextView end) {
-  return text.size() >= end.size() && EqualsIgnoringAsciiCase(text.substr(text.size() - end.size()), end);
+  void SettingsUnreadable(const Text& path, const Text& reason) override { ScannerOf(path).SettingsUnreadable(path, reason); }
+  void SettingsRead(const Text& path, TextView text, SettingsEncoding encoding) override {
+    current_ = &ScannerOf(path);
+    current_->SettingsRead(path, text, encoding);
+  }
+  void SectionParsed(size_t at, TextView name) override { current_->SectionParsed(at, name); }
+  void SectionDropped(size_t at) override { current_->SectionDropped(at); }
+  void PairParsed(size_t at, TextView key, TextView value, bool hasEquals) override {
+    current_->PairParsed(at, key, value, hasEquals);
+  }
+
+  void CommandLineParsed(const CommandLineParser& parser, int parseResult) override;
+  void LanguageChosen(TextView language) override { language_ = Text(language); }
+  void SystemChecked(bool supported) override { seen_.os.passes = supported; }
+  void PackageInspected(uint32_t result) override {
+    seen_.package.reached = true;
+    seen_.package.inspection = result;
+  }
+  void ProductDetected(InstalledProduct status) override { seen_.instance.detection = status; }
+  void RunEnded(const SetupContext& context) override;
+
+ private:
+  SettingsScanner& ScannerOf(const Text& path) {
+    auto [it, added] = scanners_.try_emplace(path, scans_[path]);
+    return it->second;
+  }
+  void KeepSettings(const SetupContext& context);
+  void KeepLanguage(const SetupContext& context);
+  void KeepSystems(const SetupContext& context);
+  void KeepPackage(const SetupContext& context);
+
+  Observation& seen_;
+  DryRun& run_;
+  std::map<Text, SettingsScan> scans_;
+  std::map<Text, SettingsScanner> scanners_;
+  SettingsScanner* current_ = nullptr;
+  Text language_;
+};
+
+void RunRecorder::CommandLineParsed(const CommandLineParser& parser, int parseResult) {
+  CommandLineView& view = seen_.commandLine;
+  view.parseResult = static_cast<ParseResult>(parseResult);
+  view.parseError = parser.ErrorText();
+  for (size_t i = 0; i < parser.PositionalCount(); ++i) view.freeParameters.push_back(parser.GetPositional(i));
+  if (parser.IsPresent(kLanguageOption)) view.languageCode = parser.GetText(kLanguageOption);
+  if (parser.IsPresent(kInstanceOption)) view.instance = parser.GetText(kInstanceOption);
+  view.languageCodeKnown = view.languageCode && FindLanguageCode(*view.languageCode) != nullptr;
 }
 
-// The whole run sequence, as setup.exe's entry runs it: what reaches the Windows Installer and
-// how the run ends come from here and nowhere else.
-void ObserveRunSequence(Observation& seen, const FakeModule& packageReader) {
-  DryRun run(seen.options, seen.modulePath, packageReader);
-  seen.end.exitCode = RunSetup(run.platform, run.msi);
+void RunRecorder::RunEnded(const SetupContext& context) {
+  CommandLineView& options = seen_.commandLine;
+  options.installMode = context.installMode;
+  options.uiLevel = context.uiLevel;
+  options.languageId = context.languageId;
+  options.debugLogPath = context.debugLogPath;
+  options.usageRequested = context.usageRequested;
+  KeepSettings(context);
+  if (!seen_.settings.exists) return;
+  KeepLanguage(context);
+  KeepSystems(context);
+  KeepPackage(context);
+}
+
+void RunRecorder::KeepSettings(const SetupContext& context) {
+  SettingsView& settings = seen_.settings;
+  settings.path = context.moduleDirectory + kSettingsFileName;
+  settings.exists = run_.platform.Probed(settings.path).value_or(false);
+  if (!settings.exists) return;
+  ScannerOf(settings.path).NoteBytes(run_.platform.bytesRead[settings.path]);
+  settings.scan = scans_[settings.path];
+  settings.startup = context.settings.GetSection(kStartupSection);
+  settings.product = context.productName;
+  settings.productCode = context.productCode;
+  settings.packageCode = context.packageCode;
+  settings.location = context.settings.GetSection(settings.Startup(kPackageNameKey)).GetValue(kLocationKey);
+  settings.packagePath = context.packagePath;
+  settings.installProperties = context.installProperties;
+}
+
+void RunRecorder::KeepLanguage(const SetupContext& context) {
+  LanguageView& view = seen_.language;
+  if (language_.empty()) return;
+  view.reached = true;
+  view.languageId = context.languageId;
+  view.section = language_;
+  view.fileName = language_ + kLanguageFileExtension;
+  view.fallback = language_ != FormatHex4(context.languageId);
+  const Text path = context.moduleDirectory + view.fileName;
+  view.exists = run_.platform.bytesRead.count(path) != 0;
+  view.hasSection = context.messages.GetName() == view.section;
+  for (size_t i = 0; i < context.messages.GetKeyCount(); ++i) {
+    view.has1150 = view.has1150 || context.messages.GetKeyAt(i) == kUnsupportedSystemMessage;
+  }
+  view.message1150 = context.messages.GetValue(kUnsupportedSystemMessage);
+}
+
+void RunRecorder::KeepSystems(const SetupContext& context) {
+  OsView& view = seen_.os;
+  const SettingsScan& scan = seen_.settings.scan;
+  view.msiVersionKeyCount = context.settings.GetSection(kMsiVersionSection).GetKeyCount();
+  view.list = SystemsListOf(context.settings);
+  view.listFound = scan.Find(view.list.listSection) != nullptr;
+  for (const OsEntry& entry : OsEntriesOf(context.settings, view.list.listSection)) {
+    OsEntryView& shown = view.entries.emplace_back();
+    static_cast<OsEntry&>(shown) = entry;
+    shown.sectionFound = scan.Find(entry.name) != nullptr;
+    shown.satisfied = entry.enabled && SystemSatisfies(seen_.options.system, entry.requirement);
+  }
+}
+
+// Whether the package holds a sub-storage: a fact of the package that the run never asks about.
+std::optional<bool> HoldsStorage(DryRun& run, const Text& package, const Text& name) {
+  MsiHandle handle = 0;
+  if (!run.msi.IsLoaded() && !run.msi.Bind()) return std::nullopt;
+  if (run.msi.OpenDatabase(package, handle) != 0) return std::nullopt;
+  const ScopedMsiHandle database(run.msi, handle);
+  return PackageHoldsStorage(run.msi, database.get(), name);
+}
+
+void RunRecorder::KeepPackage(const SetupContext& context) {
+  PackageView& package = seen_.package;
+  InstanceView& instance = seen_.instance;
+  package.path = context.packagePath;
+  package.exists = run_.platform.Found(package.path);
+  instance.file = InstanceFilePath(package.path);
+  instance.fileExists = run_.platform.Found(instance.file);
+  instance.adminUpdateMarker = run_.platform.Found(context.moduleDirectory + kAdministrativeUpdateMarker);
+  if (!package.reached) return;
+  const PackageInfo& info = context.package;
+  for (Text PackageInfo::*field : {&PackageInfo::packagePath, &PackageInfo::productCode, &PackageInfo::packageCode,
+                                   &PackageInfo::productVersion, &PackageInfo::keyFileVersion,
+                                   &PackageInfo::instanceProductCode, &PackageInfo::instanceName}) {
+    package.info.*field = info.*field;
+  }
+  instance.declaredName = info.instanceName;
+  instance.declaredProductCode = info.instanceProductCode;
+  if (!info.instanceName.empty()) {
+    package.holdsInstanceTransform = HoldsStorage(run_, package.path, info.instanceName + kTransformExtension);
+  } else if (package.inspection != 0 && instance.fileExists) {
+    // The inspection stopped before the instance file: what it would have read there.
+    const FileContent content = run_.platform.ReadWholeFile(instance.file);
+    const std::optional<Text> text = DecodeInstanceFile(content.bytes.View(), run_.platform);
+    PackageInfo declared;
+    if (content.opened && text) ScanInstanceFile(*text, declared);
+    instance.declaredName = declared.instanceName;
+    instance.declaredProductCode = declared.instanceProductCode;
+  }
+}
+
+void KeepEngineAndInstall(Observation& seen, const DryRun& run) {
+  EngineView& engine = seen.engine;
+  engine.reached = run.platform.engineAsked.has_value() || seen.package.reached;
+  if (run.platform.engineAsked) engine.installed = FormatVersionWords(*run.platform.engineAsked);
+  if (engine.reached) engine.required = seen.os.list.requiredEngine;
+  if (const std::optional<bool> installer = run.platform.Probed(seen.moduleDirectory + kEngineInstallerName)) {
+    engine.updateNeeded = true;
+    engine.installerPresent = *installer;
+  }
+  InstallView& install = seen.install;
+  install.reached = run.install.has_value();
+  if (run.install) {
+    install.packagePath = run.install->packagePath;
+    install.commandLine = run.install->commandLine;
+    install.modePrefix = ModePrefix(seen.commandLine.installMode);
+    if (install.commandLine.starts_with(install.modePrefix))
+      install.propertyString = install.commandLine.substr(install.modePrefix.size());
+  }
+  install.uiLevel = run.uiLevel;
+  install.log = run.log;
+  install.calls = run.calls;
+  const Text transform = seen.moduleDirectory + LanguageTransformName(seen.commandLine.languageId);
+  if (const std::optional<bool> found = run.platform.Probed(transform)) install.languageTransform = {transform, *found};
   seen.end.messageBoxes = run.platform.messageBoxes;
   seen.end.standardOutput = run.platform.standardOutput;
   seen.end.programsRun = run.platform.runRequests;
-  seen.install.reached = run.install.has_value();
-  if (run.install) {
-    seen.install.packagePath = run.install->packagePath;
-    seen.install.commandLine = run.install->commandLine;
-  }
-  seen.install.uiLevel = run.uiLevel;
-  seen.install.log = run.log;
-  seen.install.calls = run.calls;
-  for (const FileProbe& probe : run.platform.probes) {
-    if (EndsWithIgnoringCase(probe.path, u".mst")) seen.install.languageTransform = probe;
-  }
 }
 
-void ObserveCommandLine(CommandLineView& view, DryRun& run) {
-  view.processCommandLine = run.platform.commandLine;
-  CommandLineParser parser;
-  view.parseResult = ParseSetupCommandLine(parser, view.processCommandLine);
-  view.parseError = parser.ErrorText();
-  for (size_t i = 0; i < parser.PositionalCount(); ++i) view.freeParameters.push_back(parser.GetPositional(i));
-  if (parser.IsPresent(u"l")) view.languageCode = parser.GetText(u"l");
-  if (parser.IsPresent(u"instance")) view.instance = parser.GetText(u"instance");
-
-  SetupContext applied(run.platform, run.msi);
-  if (view.languageCode) {
-    // A code of the program's table names its language whatever the user's is; any other
-    // text keeps the user's.
-    applied.languageId = 0x0409;
-    const uint32_t asEnglish = applied.LanguageFromCode(*view.languageCode);
-    applied.languageId = 0x0419;
-    view.languageCodeKnown = applied.LanguageFromCode(*view.languageCode) == asEnglish;
-    applied.languageId = run.platform.userLanguage;
-  }
-  applied.ApplyCommandLine();
-  view.installMode = applied.installMode;
-  view.uiLevel = applied.uiLevel;
-  view.languageId = applied.languageId;
-  view.debugLogPath = applied.debugLogPath;
-  view.usageRequested = applied.usageRequested;
-}
-
-void ObserveSettingsValues(SettingsView& view, const SetupContext& context) {
-  const SettingsSection startup = context.settings.GetSection(u"Startup");
-  view.product = context.productName;
-  view.productVersion = startup.GetValue(u"ProductVersion");
-  view.productCode = context.productCode;
-  view.packageCode = context.packageCode;
-  view.logResults = startup.GetValue(u"LogResults");
-  view.cmdLine = startup.GetValue(u"CmdLine");
-  view.packageName = startup.GetValue(u"PackageName");
-  view.location = context.settings.GetSection(view.packageName).GetValue(u"Location");
-  view.packagePath = context.packagePath;
-  view.installProperties = context.installProperties;
-}
-
-// Settings loading reads Setup.ini and then the language file it chose.
-void ObserveLanguage(LanguageView& view, const SetupContext& context, const std::vector<Text>& reads,
-                     Platform& platform) {
-  if (reads.size() < 2) return;
-  view.reached = true;
-  view.languageId = context.languageId;
-  const Text& path = reads[1];
-  view.fileName = path.substr(std::min(path.size(), context.moduleDirectory.size()));
-  view.fallback = view.fileName != FormatHex4(context.languageId) + u".ini";
-  view.exists = platform.FileExists(path);
-  view.section = view.fileName.substr(0, view.fileName.size() - 4);
-  view.hasSection = context.messages.GetName() == view.section;
-  for (size_t i = 0; i < context.messages.GetKeyCount(); ++i) {
-    view.has1150 = view.has1150 || context.messages.GetKeyAt(i) == u"1150";
-  }
-  view.message1150 = context.messages.GetValue(u"1150");
-}
-
-void ObserveOperatingSystems(OsView& view, const SetupContext& context, const SettingsScan& scan,
-                             const SystemVersion& system) {
-  const SettingsSection msiVersion = context.settings.GetSection(u"MsiVersion");
-  view.msiVersionKeyCount = msiVersion.GetKeyCount();
-  view.engineKey = msiVersion.GetKeyAt(0);
-  view.listSection = msiVersion.GetValue(view.engineKey);
-  view.listFound = scan.Find(view.listSection) != nullptr;
-  const SettingsSection list = context.settings.GetSection(view.listSection);
-  for (size_t i = 0; i < list.GetKeyCount(); ++i) {
-    OsEntryView entry;
-    entry.key = list.GetKeyAt(i);
-    entry.value = list.GetValue(entry.key);
-    entry.enabled = entry.value == u"1";
-    entry.sectionFound = scan.Find(entry.key) != nullptr;
-    entry.requirement = OsRequirementOf(context.settings.GetSection(entry.key));
-    const OsRequirement& r = entry.requirement;
-    entry.neverSatisfied = r.major == kNeverMet || r.minor == kNeverMet || r.build == kNeverMet;
-    entry.satisfied = entry.enabled && SystemSatisfies(system, r);
-    view.entries.push_back(entry);
-  }
-  view.passes = context.CheckOperatingSystem(view.listSection);
-}
-
-void ObservePackage(Observation& seen, DryRun& run) {
-  PackageView& package = seen.package;
-  package.path = seen.settings.packagePath;
-  package.exists = run.platform.FileExists(package.path);
-  package.inspection = InspectPackage(package.info, package.path, run.platform, run.msi);
-  if (!package.info.instanceName.empty()) {
-    package.holdsInstanceTransform =
-        PackageHoldsStorage(run.msi, package.info.database.get(), package.info.instanceName + u".mst");
-  }
-  package.info.database.Close();
-
-  InstanceView& instance = seen.instance;
-  const PathParts parts = SplitPath(package.path);
-  instance.file = parts.drive + parts.directory + u"setup.ini";
-  instance.fileExists = run.platform.FileExists(instance.file);
-  instance.adminUpdateMarker = run.platform.FileExists(seen.moduleDirectory + u"admupdt.cfg");
-  if (!instance.fileExists) return;
-  const FileContent content = run.platform.ReadWholeFile(instance.file);
-  const std::optional<Text> text = content.opened ? DecodeInstanceFile(content.bytes.View(), run.platform) : std::nullopt;
-  if (!text) return;
-  PackageInfo declared;
-  ScanInstanceFile(*text, declared);
-  instance.declaredName = declared.instanceName;
-  instance.declaredProductCode = declared.instanceProductCode;
-}
-
-// The install step as the run takes it, for the engine decision and the installed product.
-void ObserveInstallStep(Observation& seen, SetupContext& context, DryRun& run) {
-  const size_t probesBefore = run.platform.probes.size();
-  ComposeAndInstall(context);
-  EngineView& engine = seen.engine;
-  engine.reached = true;
-  engine.installed = ReadEngineVersion(run.platform, run.msi);
-  engine.required = seen.os.engineKey;
-  const Text installer = context.moduleDirectory + u"instmsi30.exe";
-  for (size_t i = probesBefore; i < run.platform.probes.size(); ++i) {
-    if (run.platform.probes[i].path != installer) continue;
-    engine.updateNeeded = true;
-    engine.installerPresent = run.platform.probes[i].found;
-  }
-  seen.instance.detectionReached = true;
-  seen.instance.detection = DetectInstalledProduct(context);
-}
-
-void ObserveSteps(Observation& seen, DryRun& run) {
-  SetupContext context(run.platform, run.msi);
-  SettingsView& settings = seen.settings;
-  settings.path = context.moduleDirectory + kSettingsFileName;
-  settings.exists = run.platform.FileExists(settings.path);
-  settings.scan = ScanSettingsFile(settings.path, run.platform);
-
-  const size_t readsBefore = run.platform.reads.size();
-  const bool loaded = context.LoadSettings(kSettingsFileName);
-  const std::vector<Text> reads(run.platform.reads.begin() + static_cast<std::ptrdiff_t>(readsBefore),
-                                run.platform.reads.end());
-  if (!settings.exists) return;
-  ObserveSettingsValues(settings, context);
-  ObserveLanguage(seen.language, context, reads, run.platform);
-  ObserveOperatingSystems(seen.os, context, settings.scan, seen.options.system);
-  ObservePackage(seen, run);
-  if (loaded) ObserveInstallStep(seen, context, run);
-}
-
+// "0x0419.ini" gives 0x0419; names of another shape, none.
 std::optional<uint32_t> LanguageFileNumber(TextView name) {
-  if (!EndsWithIgnoringCase(name, u".ini") || name.size() < 7 || name.size() > 14) return std::nullopt;
-  if (!EqualsIgnoringAsciiCase(name.substr(0, 2), u"0x")) return std::nullopt;
+  const std::string text = ToUtf8(name);
+  const size_t extension = std::size(kLanguageFileExtension) - 1;
+  if (text.size() < 3 + extension || FoldAsciiCase(name[1]) != u'x' || name[0] != u'0') return std::nullopt;
+  if (!EqualsIgnoringAsciiCase(name.substr(name.size() - extension), kLanguageFileExtension)) return std::nullopt;
   uint32_t number = 0;
-  for (const char16_t c : name.substr(2, name.size() - 6)) {
-    const char16_t folded = FoldAsciiCase(c);
-    if (folded >= u'0' && folded <= u'9') {
-      number = number * 16 + (folded - u'0');
-    } else if (folded >= u'a' && folded <= u'f') {
-      number = number * 16 + (folded - u'a' + 10);
-    } else {
-      return std::nullopt;
-    }
-  }
+  const char* end = text.data() + text.size() - extension;
+  const auto [stop, error] = std::from_chars(text.data() + 2, end, number, 16);
+  if (error != std::errc() || stop != end) return std::nullopt;
   return number;
 }
 
-// Every file named like a language file, whichever language the run chooses.
-void ObserveLanguageFiles(Observation& seen, Platform& platform) {
+// Every file named like a language file, whichever language the run chooses, read by the
+// program's own reader and parser.
+void ObserveLanguageFiles(Observation& seen, DryRunPlatform& platform) {
   std::vector<Text> names;
   std::error_code error;
   for (std::filesystem::directory_iterator it(ResolveHostPath(seen.moduleDirectory), error), end; !error && it != end;
        it.increment(error)) {
-    const std::u8string name = it->path().filename().u8string();
-    names.push_back(FromUtf8(std::string(name.begin(), name.end())));
+    names.push_back(TextOf(it->path().filename()));
   }
   std::sort(names.begin(), names.end());
   for (const Text& name : names) {
     const std::optional<uint32_t> number = LanguageFileNumber(name);
     if (!number) continue;
-    LanguageFileView file;
+    LanguageFileView& file = seen.languageFiles.emplace_back();
     file.fileName = name;
     file.expectedSection = FormatHex4(*number);
-    Text folded = name;
-    for (char16_t& c : folded) c = FoldAsciiCase(c);
-    file.nameIsLookedFor = folded == file.expectedSection + u".ini";
-    file.scan = ScanSettingsFile(seen.moduleDirectory + name, platform);
-    seen.languageFiles.push_back(std::move(file));
+    file.nameIsLookedFor = EqualsIgnoringAsciiCase(name, file.expectedSection + kLanguageFileExtension);
+    SettingsScanner scanner(file.scan);
+    SettingsFile(platform, &scanner).Load(seen.moduleDirectory + name);
+    scanner.NoteBytes(platform.bytesRead[seen.moduleDirectory + name]);
   }
 }
 
@@ -242,17 +245,14 @@ Observation Observe(const CheckOptions& options, const Text& distributionFolder,
   if (seen.moduleDirectory.empty() || seen.moduleDirectory.back() != u'\\') seen.moduleDirectory += u'\\';
   seen.modulePath = seen.moduleDirectory + u"setup.exe";
 
-  ObserveRunSequence(seen, packageReader);
+  DryRun run(options, seen.modulePath, packageReader);
+  seen.commandLine.processCommandLine = run.platform.commandLine;
   {
-    DryRun run(options, seen.modulePath, packageReader);
-    ObserveCommandLine(seen.commandLine, run);
-    ObserveSteps(seen, run);
-    ObserveLanguageFiles(seen, run.platform);
+    RunRecorder recorder(seen, run);
+    seen.end.exitCode = RunSetup(run.platform, run.msi, recorder);
   }
-  seen.install.modePrefix = ModePrefixOf(seen.commandLine.installMode);
-  if (seen.install.reached && seen.install.commandLine.starts_with(seen.install.modePrefix)) {
-    seen.install.propertyString = seen.install.commandLine.substr(seen.install.modePrefix.size());
-  }
+  KeepEngineAndInstall(seen, run);
+  ObserveLanguageFiles(seen, run.platform);
   return seen;
 }
 

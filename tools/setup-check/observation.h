@@ -1,12 +1,15 @@
 #pragma once
-// Everything the check learns about a distribution folder, from two runs of the program's own
-// code on the dry-run platform: one through the program's whole run sequence, for what reaches
-// the Windows Installer and how the run ends; one step by step, for the run's context.
+// Everything the check learns about a distribution folder, from one run of the program's own
+// run sequence on the dry-run platform: the context as the run left it, the calls it made, and
+// what its steps noted as they decided.
 
+#include <map>
 #include <optional>
 #include <vector>
 
-#include "setup/driver/version_number.h"
+#include "setup/cmdline/command_line_parser.h"
+#include "setup/decisions/os_requirements.h"
+#include "setup/driver/setup_context.h"
 #include "setup/installer/msi_library.h"
 #include "setup/installer/package_inspection.h"
 #include "setup/platform/host/host_platform.h"
@@ -18,15 +21,15 @@ namespace setup::check {
 
 struct CommandLineView {
   Text processCommandLine;
-  int parseResult = 0;  // 0 accepted, 1 an argument rejected, -1 usage asked for
+  ParseResult parseResult = kParseAccepted;
   Text parseError;
   std::vector<Text> freeParameters;
   std::optional<Text> languageCode;  // the value of "l" when given
   bool languageCodeKnown = false;    // one of the codes that name a language of their own
   std::optional<Text> instance;      // accepted, never used by the program
   // The context's fields once the command line is applied.
-  int32_t installMode = 0;
-  int32_t uiLevel = 0;
+  InstallMode installMode = kInstall;
+  int32_t uiLevel = kUiLevelFull;
   uint32_t languageId = 0;
   Text debugLogPath;
   bool usageRequested = false;
@@ -36,16 +39,14 @@ struct SettingsView {
   Text path;
   bool exists = false;
   SettingsScan scan;
+  SettingsSection startup;  // as the run parsed it: the values as written
   Text product;
-  Text productVersion;  // as written
   Text productCode;
   Text packageCode;
-  Text logResults;
-  Text cmdLine;
-  Text packageName;
   Text location;
   Text packagePath;        // as settings loading resolves it
   Text installProperties;  // CmdLine, then the free parameters
+  Text Startup(const char16_t* key) const { return startup.GetValue(key); }
 };
 
 struct LanguageView {
@@ -67,23 +68,17 @@ struct LanguageFileView {
   SettingsScan scan;
 };
 
-struct OsEntryView {
-  Text key;
-  Text value;
-  bool enabled = false;
+struct OsEntryView : OsEntry {
   bool sectionFound = false;
-  OsRequirement requirement;
-  bool neverSatisfied = false;
   bool satisfied = false;  // by the system given to the check
 };
 
 struct OsView {
   size_t msiVersionKeyCount = 0;
-  Text engineKey;    // the first key of [MsiVersion]: the required engine
-  Text listSection;  // its value
+  SystemsList list;
   bool listFound = false;
   std::vector<OsEntryView> entries;
-  bool passes = false;
+  std::optional<bool> passes;  // as the run decided; not when it never checked
 };
 
 struct EngineView {
@@ -95,6 +90,7 @@ struct EngineView {
 };
 
 struct PackageView {
+  bool reached = false;  // the run inspected it
   Text path;
   bool exists = false;
   MsiResult inspection = 0;                    // InspectPackage's result
@@ -108,8 +104,7 @@ struct InstanceView {
   Text declaredName;  // what the file names, whether the run reads it or not
   Text declaredProductCode;
   bool adminUpdateMarker = false;
-  bool detectionReached = false;
-  InstalledProduct detection = InstalledProduct::kNeither;
+  std::optional<InstalledProduct> detection;
 };
 
 struct InstallView {

@@ -1,5 +1,6 @@
 #pragma once
 // The report of a check: for people, or as JSON for scripts (schema in README.md beside this).
+// Both forms come from one description of the report's fields.
 
 #include <string>
 #include <vector>
@@ -12,12 +13,11 @@ namespace setup::check {
 std::string TextReport(const Observation& seen, const std::vector<Finding>& findings);
 std::string JsonReport(const Observation& seen, const std::vector<Finding>& findings);
 
-// Shared by both forms.
-std::string InstallModeName(int32_t installMode);
-std::string DetectionName(InstalledProduct detection);
-std::string SystemText(const SystemVersion& system);
+}  // namespace setup::check
+
+namespace setup::check {
+
+// "6.1.7601 SP 1.0": a system, or the lowest one an entry accepts.
 std::string RequirementText(const OsRequirement& requirement);
-// setup.exe's exit code in words: its own 1 before the installer, else the installer's result.
-std::string ExitCodeMeaning(int exitCode, bool installerReached);
 
 }  // namespace setup::check

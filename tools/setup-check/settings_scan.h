@@ -1,13 +1,13 @@
 #pragma once
-// Where things stand in a settings file: the program's document keeps no line numbers, so the
-// check walks the same decoded text by the same rules and notes the line of every section
-// header and key.
+// Where things stand in a settings file, as the program's own parser tells it while it parses:
+// the line of every section header and key, and what the file's bytes say about its encoding.
 
 #include <optional>
 #include <vector>
 
 #include "setup/base/text.h"
 #include "setup/platform/platform.h"
+#include "setup/settings/settings_observer.h"
 
 namespace setup::check {
 
@@ -20,7 +20,7 @@ struct ScannedKey {
 
 struct ScannedSection {
   Text name;
-  size_t line = 0;               // the line of its "["
+  size_t line = 0;               // the line of its name
   bool ignored = false;          // an earlier section has the same name, so this one is dropped
   std::vector<ScannedKey> keys;  // in file order, repeats included
 };
@@ -45,8 +45,31 @@ struct SettingsScan {
   std::optional<size_t> LineOf(TextView section, TextView key) const;
 };
 
-// Decodes the file as the program does (every encoding it reads) and scans it.
+// Fills a scan from what the parser tells; the file's bytes come from whoever read them.
+class SettingsScanner : public SettingsObserver {
+ public:
+  explicit SettingsScanner(SettingsScan& scan) : scan_(scan) {}
+
+  void SettingsUnreadable(const Text& path, const Text& reason) override;
+  void SettingsRead(const Text& path, TextView text, SettingsEncoding encoding) override;
+  void SectionParsed(size_t nameAt, TextView name) override;
+  void SectionDropped(size_t nameAt) override;
+  void PairParsed(size_t keyAt, TextView key, TextView value, bool hasEquals) override;
+
+  // What the bytes of an ANSI-read file say about how it reads elsewhere.
+  void NoteBytes(std::string_view bytes);
+
+ private:
+  size_t LineAt(size_t place) const;
+
+  SettingsScan& scan_;
+  Text text_;
+  SettingsEncoding encoding_ = SettingsEncoding::kAnsi;
+  std::vector<size_t> lineStarts_;
+  std::vector<size_t> sectionPlaces_;  // of each scanned section's name
+};
+
+// The file as the program reads it, scanned: by the program's own settings reader and parser.
 SettingsScan ScanSettingsFile(const Text& path, Platform& platform);
-SettingsScan ScanSettingsText(TextView text);
 
 }  // namespace setup::check

@@ -78,7 +78,7 @@ TEST(CheckRun, AnUnsupportedSystemEndsWithMessage1150AndExitCode1) {
   ASSERT_EQ(seen.end.messageBoxes.size(), 1u);
   EXPECT_EQ(seen.end.messageBoxes[0].text, u"This product needs Windows XP SP2.");
   EXPECT_FALSE(seen.end.standardOutput.empty());
-  EXPECT_FALSE(seen.os.passes);
+  EXPECT_EQ(seen.os.passes, false);
   ASSERT_EQ(seen.os.entries.size(), 1u);
   EXPECT_FALSE(seen.os.entries[0].satisfied);
 }
@@ -112,6 +112,35 @@ TEST(CheckRun, TheFallbackLanguageFileServesAnotherLanguage) {
   EXPECT_EQ(seen.language.fileName, u"0x0409.ini");
   EXPECT_TRUE(seen.language.fallback);
   EXPECT_TRUE(seen.language.has1150);
+}
+
+// The package is inspected by the run itself and by nothing else: a second run of the program's
+// steps would ask for its product code a second time.
+TEST(CheckRun, RunsTheProgramsRunSequenceOnce) {
+  CheckFolder folder;
+  const Observation seen = folder.Run();
+  size_t productCodeQueries = 0;
+  for (const auto& call : folder.msi.CallsTo("MsiDatabaseOpenViewW")) {
+    productCodeQueries += call.arguments.back() == u"SELECT Value FROM Property WHERE Property = 'ProductCode'";
+  }
+  EXPECT_EQ(productCodeQueries, 1u);
+  EXPECT_EQ(folder.msi.CallsTo("MsiInstallProductW").size(), 0u) << "the dry run's own installer records it";
+  EXPECT_TRUE(seen.install.reached);
+}
+
+// The file search matches "?", while opening the package takes the name as written: setup.exe
+// finds product1.msi, then cannot open "product?.msi" and hands that name to the installer.
+TEST(CheckRun, ALocationWithAWildcardIsFoundButNotOpened) {
+  CheckFolder folder;
+  folder.EditSettings("Location=product.msi", "Location=product?.msi");
+  folder.msi.packages[folder.dir.Write("product1.msi", "package")] = folder.Package();
+  const Observation seen = folder.Run();
+  EXPECT_TRUE(seen.package.exists);
+  EXPECT_NE(seen.package.inspection, 0u);
+  EXPECT_EQ(seen.install.packagePath, folder.dir.PathOf("product?.msi"));
+  const std::vector<Finding> findings = FindProblems(seen);
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(findings[0].code, "package-unreadable");
 }
 
 TEST(CheckReport, JsonCarriesWhatAnEndToEndTestComparesWithTheRealRun) {

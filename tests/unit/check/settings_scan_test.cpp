@@ -8,6 +8,14 @@
 namespace setup::check {
 namespace {
 
+// The text as a file in UTF-8 with its mark, scanned as the program reads it.
+SettingsScan ScanSettingsText(TextView text) {
+  static testing::TempDir dir;
+  static int files = 0;
+  HostPlatform platform;
+  return ScanSettingsFile(dir.Write(std::to_string(++files) + ".ini", "\xEF\xBB\xBF" + ToUtf8(text)), platform);
+}
+
 TEST(ScanSettingsText, GivesEachSectionAndKeyTheLineItStandsOn) {
   const SettingsScan scan = ScanSettingsText(u"; head\r\n[A]\r\nk=1\r\n\r\n# c\r\nm = 2 ; c\r\n[B]\nx=y\n");
   ASSERT_EQ(scan.sections.size(), 2u);
@@ -45,7 +53,7 @@ TEST(ScanSettingsText, ALaterSectionOfTheSameNameIsMarkedIgnored) {
 }
 
 TEST(ScanSettingsText, ABracketAfterTheStartOfALineIsStray) {
-  const SettingsScan scan = ScanSettingsText(u"\uFEFF[A]\n  [B]\nk=a[1]\n; see [docs]\n");
+  const SettingsScan scan = ScanSettingsText(u"[A]\n  [B]\nk=a[1]\n; see [docs]\n");
   ASSERT_EQ(scan.strayBrackets.size(), 2u);
   EXPECT_EQ(scan.strayBrackets[0].line, 3u);
   EXPECT_EQ(scan.strayBrackets[0].lineText, u"k=a[1]");

@@ -46,7 +46,7 @@ Text Expand(std::u16string_view pattern, const Text& administrativePart) {
 TEST(ComposeAndInstall, ComposesEveryShapeOfCommandLine) {
   struct Case {
     const char* name;
-    int32_t mode;
+    InstallMode mode;
     Installed installed;
     uint32_t languageTransform;   // 0: none beside the program
     std::u16string_view properties;
@@ -66,7 +66,7 @@ TEST(ComposeAndInstall, ComposesEveryShapeOfCommandLine) {
        u"ACTION=ADMIN {admin} A=1"},
       {"removal", kRemoval, Installed::kNothing, 0, u"A=1", u"REMOVE=ALL  A=1"},
       {"removal of the instance", kRemoval, Installed::kInstance, 0, u"A=1", u"REMOVE=ALL TRANSFORMS=:Inst2.mst; A=1"},
-      {"unknown mode has no prefix", 3, Installed::kNothing, 2052, u"A=1", u"TRANSFORMS=2052.mst A=1"},
+      {"unknown mode has no prefix", static_cast<InstallMode>(3), Installed::kNothing, 2052, u"A=1", u"TRANSFORMS=2052.mst A=1"},
   };
   for (const Case& c : cases) {
     LaunchScene scene(c.installed);

@@ -132,16 +132,19 @@ TEST(SettingsFile, EnumeratesAHundredThousandKeysInOrder) {
   }
 }
 
-TEST(ParseLine, DropsCommentsThenSplitsAtTheFirstEquals) {
+TEST(SettingsSection, DropsCommentsThenSplitsEachLineAtTheFirstEquals) {
   const struct {
     const char16_t *line, *key, *value;
   } cases[] = {
-      {u"# c", u"", u""},         {u"  ; k=v", u"", u""},   {u"=x", u"", u"x"},         {u" \t ", u"", u""},
+      {u"# c", u"", u""},         {u"  ; k=v", u"", u""},   {u"=x", u"", u""},          {u" \t ", u"", u""},
       {u"k=a#b # c", u"k", u"a#b"}, {u"n=a;b#c;d", u"n", u"a"}, {u"flag", u"flag", u""},
       {u"a = b = c", u"a", u"b = c"}, {u"\t k \t=\t v \r", u"k", u"v"}, {u"k;=v", u"k", u""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ParseLine(c.line), std::make_pair(Text(c.key), Text(c.value))) << ToUtf8(c.line);
+    SettingsSection section;
+    ASSERT_TRUE(section.Parse(u"[s]\n" + Text(c.line)));
+    EXPECT_EQ(section.GetKeyAt(0), c.key) << ToUtf8(c.line);
+    EXPECT_EQ(section.GetValue(c.key), c.value) << ToUtf8(c.line);
   }
 }
 

@@ -1,0 +1,50 @@
+#pragma once
+// Every name the program reads from its settings, its language files and its folder, spelt once:
+// the run reads by these names, and setup-check tells a misspelt name from a read one by them.
+
+#include <array>
+
+namespace setup {
+
+inline constexpr char16_t kStartupSection[] = u"Startup";
+inline constexpr char16_t kProductKey[] = u"Product";
+inline constexpr char16_t kPackageNameKey[] = u"PackageName";
+inline constexpr char16_t kProductVersionKey[] = u"ProductVersion";
+inline constexpr char16_t kPackageCodeKey[] = u"PackageCode";
+inline constexpr char16_t kLogResultsKey[] = u"LogResults";
+inline constexpr char16_t kCmdLineKey[] = u"CmdLine";
+inline constexpr char16_t kProductCodeKey[] = u"ProductCode";
+inline constexpr std::array<const char16_t*, 7> kStartupKeys = {
+    kProductKey, kPackageNameKey, kProductVersionKey, kPackageCodeKey, kLogResultsKey, kCmdLineKey, kProductCodeKey};
+
+// The section PackageName names holds the package's place.
+inline constexpr char16_t kLocationKey[] = u"Location";
+
+// [MsiVersion]'s first key names the lowest engine, its value the list of systems; the list's
+// keys name the entries, each with the lowest version of one system.
+inline constexpr char16_t kMsiVersionSection[] = u"MsiVersion";
+inline constexpr char16_t kEnabledEntry[] = u"1";
+inline constexpr char16_t kMajorVersionKey[] = u"MajorVer";
+inline constexpr char16_t kMinorVersionKey[] = u"MinorVer";
+inline constexpr char16_t kBuildNumberKey[] = u"BuildNo";
+inline constexpr char16_t kServicePackKey[] = u"ServicePack";
+inline constexpr std::array<const char16_t*, 4> kEntryKeys = {kMajorVersionKey, kMinorVersionKey, kBuildNumberKey,
+                                                              kServicePackKey};
+
+// A language file is named after its language ("0x0419.ini") and holds a section of that name.
+inline constexpr char16_t kLanguageFileExtension[] = u".ini";
+inline constexpr char16_t kFallbackLanguage[] = u"0x0409";
+inline constexpr char16_t kUnsupportedSystemMessage[] = u"1150";
+inline constexpr std::array<const char16_t*, 4> kUsageMessages = {u"1203", u"1204", u"1205", u"1206"};
+
+// The "setup.ini" beside the package names the instances, read ignoring the case of A-Z.
+inline constexpr char16_t kInstanceFileName[] = u"setup.ini";
+inline constexpr char16_t kInstancesSection[] = u"Instances";
+inline constexpr char16_t kInstanceCountKey[] = u"count";
+
+// Files beside the program.
+inline constexpr char16_t kEngineInstallerName[] = u"instmsi30.exe";
+inline constexpr char16_t kAdministrativeUpdateMarker[] = u"admupdt.cfg";
+inline constexpr char16_t kTransformExtension[] = u".mst";
+
+}  // namespace setup
