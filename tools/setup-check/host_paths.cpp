@@ -44,6 +44,7 @@ fs::path HostForm(const Text& windowsPath) {
 #endif
 }
 
+#ifndef _WIN32
 // The name itself when it is there; else the one entry that is the same ignoring case.
 fs::path MatchInFolder(const fs::path& folder, const fs::path& name) {
   std::error_code error;
@@ -54,6 +55,7 @@ fs::path MatchInFolder(const fs::path& folder, const fs::path& name) {
   }
   return FirstMatch(folder, literal).value_or(name);
 }
+#endif
 
 }  // namespace
 
