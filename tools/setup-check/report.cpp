@@ -21,37 +21,48 @@ std::string OrNone(TextView text) { return text.empty() ? "(none)" : ToUtf8(text
 Json Hex(uint32_t value) { return U(FormatHex4(value)); }
 template <typename T>
 Json OrNull(const std::optional<T>& value) {
-  return value ? Json(*value) : Json();
+  return value ? Json(U(*value)) : Json();
 }
+Json OrNull(const std::optional<int32_t>& value) { return value ? Json(*value) : Json(); }
+Json OrNull(const std::optional<bool>& value) { return value ? Json(*value) : Json(); }
 
-// The report as it is described: every field once, with its JSON name and value, and where
-// the text form shows it, its label and how it reads there.
+// The report as it is described: every field once, with its JSON name and value, and where the
+// text form shows it, its label and how it reads there.
 class Report {
  public:
-  Report() : open_{&json_} {}
-
   // A part of the report: an object in JSON, a heading in text.
   void Begin(const char* key, const std::string& heading) {
-    if (!heading.empty()) text_ += (text_.empty() ? "" : "\n") + heading + "\n";
+    if (!heading.empty()) text_ += "\n" + heading + "\n";
     open_.push_back(&(*open_.back())[key]);
     *open_.back() = Json::object();
   }
-  void End() { open_.pop_back(); }
-  // A field both forms show; the text leaves out a field without a label.
+  // A part the run never reached says so in text, and its fields stay in JSON only.
+  void NotReached(bool notReached, const std::string& line) {
+    if (notReached && !quiet_ && !line.empty()) Line(line);
+    quiet_ = quiet_ || notReached;
+  }
+  void End() {
+    open_.pop_back();
+    quiet_ = false;
+  }
   void Field(const char* key, const std::string& label, Json value, const std::string& shown) {
     Value(key, std::move(value));
     if (!label.empty()) Row(label, shown);
   }
-  // A field only JSON has: the text says it inside another field's words.
+  // A field the text shows as it is, "(none)" when empty.
+  void Field(const char* key, const std::string& label, const Text& value) {
+    Field(key, label, U(value), OrNone(value));
+  }
+  // A field only JSON has: the text says it inside another field's words, or not at all.
   void Value(const char* key, Json value) { (*open_.back())[key] = std::move(value); }
   // One more element of the array key, shown as a row of its own.
   void Item(const char* key, Json element, const std::string& label, const std::string& shown) {
     Json& array = (*open_.back())[key];
-    if (!array.is_array()) array = Json::array();
     array.push_back(std::move(element));
     if (!label.empty()) Row(label, shown);
   }
   void Row(const std::string& label, const std::string& shown) {
+    if (quiet_) return;
     std::string padded = "  " + label;
     padded.resize(std::max<size_t>(padded.size() + 1, 22), ' ');
     text_ += padded + shown + "\n";
@@ -64,64 +75,59 @@ class Report {
 
  private:
   Json json_ = Json::object();
-  std::vector<Json*> open_;
+  std::vector<Json*> open_{&json_};
   std::string text_;
+  bool quiet_ = false;
 };
 
 std::string UiLevelText(int32_t level) {
   return std::to_string(level) + (level == kUiLevelFull ? " (full)" : level == kUiLevelNone ? " (none)" : "");
 }
 
-std::string InstallModeName(InstallMode installMode) {
-  switch (installMode) {
-    case kAdministrativeInstall: return "administrative";
-    case kRemoval: return "removal";
-    default: return "install";
-  }
+std::string InstallModeName(InstallMode mode) {
+  return mode == kAdministrativeInstall ? "administrative" : mode == kRemoval ? "removal" : "install";
 }
 
 std::string DetectionName(InstalledProduct detection) {
-  switch (detection) {
-    case InstalledProduct::kProduct: return "product";
-    case InstalledProduct::kInstance: return "instance";
-    default: return "neither";
-  }
+  return detection == InstalledProduct::kProduct    ? "product"
+         : detection == InstalledProduct::kInstance ? "instance"
+                                                    : "neither";
 }
-
-std::string ParseName(ParseResult result) {
-  return result == kParseAccepted ? "accepted" : result == kParseRejected ? "rejected" : "usage";
-}
-
-std::string FirstLine(TextView text) { return U(text.substr(0, text.find(u'\n'))); }
 
 Json RequirementJson(const OsRequirement& r) {
   return {{"major", r.major}, {"minor", r.minor}, {"build", r.build},
           {"servicePackMajor", r.servicePackMajor}, {"servicePackMinor", r.servicePackMinor}};
 }
 
+// Texts as a JSON array and as words joined by separator.
+std::pair<Json, std::string> Listed(const std::vector<Text>& texts, const std::string& separator) {
+  std::pair<Json, std::string> listed{Json::array(), ""};
+  for (const Text& text : texts) {
+    listed.first.push_back(U(text));
+    listed.second += (listed.second.empty() ? "" : separator) + U(text);
+  }
+  return listed;
+}
+
 void DescribeAssumed(Report& report, const Observation& seen) {
   const CheckOptions& options = seen.options;
-  Json installed = Json::array();
-  std::string installedText;
+  std::vector<Text> installed;
+  Json installedJson = Json::array();
   for (const InstalledProductOption& product : options.installed) {
-    installed.push_back({{"productCode", U(product.productCode)}, {"version", U(product.version)}});
-    installedText += (installedText.empty() ? "" : ", ") + U(product.productCode) + " " + U(product.version);
+    installed.push_back(product.productCode + u" " + product.version);
+    installedJson.push_back({{"productCode", U(product.productCode)}, {"version", U(product.version)}});
   }
+  const std::string engine = U(FormatVersionWords(options.engine));
   report.Value("schemaVersion", 1);
   report.Value("distribution", U(options.distribution));
   report.Value("modulePath", U(seen.modulePath));
-  report.Text("setup-check " + U(options.distribution) + " (setup.exe as " + U(seen.modulePath) + ")\n");
-  report.Begin("assumed", "");
-  report.Value("os", RequirementJson(options.system));
-  report.Value("language", Hex(options.language));
-  report.Value("engine", U(FormatVersionWords(options.engine)));
-  report.Value("codePage", options.codePage);
-  report.Value("installed", installed);
-  report.End();
-  report.Text("assumed: Windows " + RequirementText(options.system) + ", user language " + U(FormatHex4(options.language)) +
-              ", msi.dll " + U(FormatVersionWords(options.engine)) + ", ANSI code page " +
-              std::to_string(options.codePage) + ", installed: " + (installedText.empty() ? "none" : installedText) +
-              "\n");
+  report.Value("assumed", {{"os", RequirementJson(options.system)}, {"language", Hex(options.language)},
+                           {"engine", engine}, {"codePage", options.codePage}, {"installed", installedJson}});
+  const std::string installedText = Listed(installed, ", ").second;
+  report.Text("setup-check " + U(options.distribution) + " (setup.exe as " + U(seen.modulePath) + ")\nassumed: Windows " +
+              RequirementText(options.system) + ", user language " + U(FormatHex4(options.language)) + ", msi.dll " +
+              engine + ", ANSI code page " + std::to_string(options.codePage) +
+              ", installed: " + (installedText.empty() ? "none" : installedText) + "\n");
   // What an end-to-end test compares with the installer calls of setup.exe itself.
   const InstallView& install = seen.install;
   report.Value("commandLine", install.reached ? Json(U(install.commandLine)) : Json());
@@ -135,78 +141,72 @@ void DescribeAssumed(Report& report, const Observation& seen) {
 void DescribeOptions(Report& report, const CommandLineView& view) {
   report.Begin("options", "Options as setup.exe sees them");
   report.Field("processCommandLine", "command line", U(view.processCommandLine), U(view.processCommandLine));
-  report.Field("parse", "parse", ParseName(view.parseResult),
-               view.parseResult == kParseRejected ? "rejected: " + FirstLine(view.parseError)
+  const std::string parse = view.parseResult == kParseAccepted   ? "accepted"
+                            : view.parseResult == kParseRejected ? "rejected"
+                                                                 : "usage";
+  report.Field("parse", "parse", parse,
+               view.parseResult == kParseRejected ? "rejected: " + U(view.parseError.substr(0, view.parseError.find(u'\n')))
                : view.parseResult == kParseHelp   ? "usage asked for"
-                                                  : "accepted");
+                                                  : parse);
   report.Value("parseError", U(view.parseError));
   report.Field("installMode", "install mode", InstallModeName(view.installMode), InstallModeName(view.installMode));
   report.Field("uiLevel", "UI level", view.uiLevel, UiLevelText(view.uiLevel));
-  const std::string code = view.languageCode ? U(*view.languageCode) : std::string();
+  const std::string code = U(view.languageCode.value_or(Text()));
   report.Field("languageId", "language", Hex(view.languageId),
                U(FormatHex4(view.languageId)) +
                    (!view.languageCode        ? " (the user's default)"
                     : view.languageCodeKnown ? " (from /l " + code + ")"
                                              : " (/l " + code + " is no code it knows: the user's)"));
-  report.Value("languageOption", view.languageCode ? Json(code) : Json());
+  report.Value("languageOption", OrNull(view.languageCode));
   report.Value("languageOptionKnown", view.languageCodeKnown);
-  report.Field("debugLog", "debug log", U(view.debugLogPath), OrNone(view.debugLogPath));
-  report.Field("instanceOption", "instance", view.instance ? Json(U(*view.instance)) : Json(),
+  report.Field("debugLog", "debug log", view.debugLogPath);
+  report.Field("instanceOption", "instance", OrNull(view.instance),
                view.instance ? U(*view.instance) + " (accepted, not used by setup.exe)" : "(not given)");
-  Json parameters = Json::array();
-  std::string parametersText;
-  for (const Text& parameter : view.freeParameters) {
-    parameters.push_back(U(parameter));
-    parametersText += (parametersText.empty() ? "" : " ") + U(parameter);
-  }
+  const auto [parameters, parametersText] = Listed(view.freeParameters, " ");
   report.Field("freeParameters", "free parameters", parameters, parametersText.empty() ? "(none)" : parametersText);
   report.Value("usageRequested", view.usageRequested);
   report.End();
 }
 
 void DescribeSettings(Report& report, const SettingsView& view) {
-  report.Begin("settings", "Settings from " + U(kSettingsFileName));
+  const std::string name = U(kSettingsFileName);
+  report.Begin("settings", "Settings from " + name);
+  report.NotReached(!view.exists, name + " is missing");
+  report.NotReached(!view.scan.opened, name + " cannot be read: " + U(view.scan.openError));
   report.Value("file", U(view.path));
   report.Value("exists", view.exists);
   report.Value("readable", view.scan.opened);
   report.Value("readError", U(view.scan.openError));
-  if (!view.exists) report.Line(U(kSettingsFileName) + " is missing");
-  if (view.exists && !view.scan.opened) report.Line(U(kSettingsFileName) + " cannot be read: " + U(view.scan.openError));
-  const bool shown = view.exists && view.scan.opened;
-  const auto field = [&](const char* key, const char* label, const Text& value) {
-    report.Field(key, shown ? label : "", U(value), shown ? OrNone(value) : "");
-  };
-  field("product", "Product", view.product);
-  field("productVersion", "ProductVersion", view.Startup(kProductVersionKey));
-  field("productCode", "ProductCode", view.productCode);
+  report.Field("product", "Product", view.product);
+  report.Field("productVersion", "ProductVersion", view.Startup(kProductVersionKey));
+  report.Field("productCode", "ProductCode", view.productCode);
   report.Value("packageCode", U(view.packageCode));
   report.Value("logResults", U(view.Startup(kLogResultsKey)));
-  field("packageName", "PackageName", view.Startup(kPackageNameKey));
-  field("location", "Location", view.location);
-  report.Field("packagePath", shown ? "package path" : "", U(view.packagePath), shown ? U(view.packagePath) : "");
-  field("cmdLine", "CmdLine", view.Startup(kCmdLineKey));
-  report.Field("installProperties", shown ? "properties" : "", U(view.installProperties),
-               shown ? Quoted(view.installProperties) + " (CmdLine, then the free parameters)" : "");
+  report.Field("packageName", "PackageName", view.Startup(kPackageNameKey));
+  report.Field("location", "Location", view.location);
+  report.Field("packagePath", "package path", U(view.packagePath), U(view.packagePath));
+  report.Field("cmdLine", "CmdLine", view.Startup(kCmdLineKey));
+  report.Field("installProperties", "properties", U(view.installProperties),
+               Quoted(view.installProperties) + " (CmdLine, then the free parameters)");
   report.End();
 }
 
 void DescribeLanguage(Report& report, const LanguageView& view) {
   report.Begin("language", "Language file");
+  report.NotReached(!view.reached, "not reached: settings loading stops before choosing one");
   report.Value("reached", view.reached);
-  if (!view.reached) report.Line("not reached: settings loading stops before choosing one");
   report.Value("languageId", Hex(view.languageId));
-  report.Field("file", view.reached ? "file" : "", U(view.fileName),
-               view.reached ? U(view.fileName) + (view.exists ? "" : " (missing)") +
-                                  (view.fallback ? " (fallback: no " + U(FormatHex4(view.languageId)) + ".ini)" : "")
-                            : "");
+  report.Field("file", "file", U(view.fileName),
+               U(view.fileName) + (view.exists ? "" : " (missing)") +
+                   (view.fallback ? " (fallback: no " + U(FormatHex4(view.languageId)) + ".ini)" : ""));
   report.Value("fallback", view.fallback);
   report.Value("exists", view.exists);
-  report.Field("section", view.reached ? "section" : "", U(view.section),
-               view.reached ? "[" + U(view.section) + "]" + (view.hasSection ? "" : " (not in the file)") : "");
+  report.Field("section", "section", U(view.section),
+               "[" + U(view.section) + "]" + (view.hasSection ? "" : " (not in the file)"));
   report.Value("sectionFound", view.hasSection);
   report.Value("has1150", view.has1150);
-  report.Field("message1150", view.reached ? "message 1150" : "", U(view.message1150),
-               !view.reached ? "" : view.has1150 ? "present: " + Quoted(view.message1150) : "missing");
+  report.Field("message1150", "message 1150", U(view.message1150),
+               view.has1150 ? "present: " + Quoted(view.message1150) : "missing");
   report.End();
 }
 
@@ -220,15 +220,14 @@ std::string EntryState(const OsEntryView& entry) {
 
 void DescribeOperatingSystems(Report& report, const OsView& view, const CheckOptions& options) {
   report.Begin("operatingSystems", "Operating-system entries (given system " + RequirementText(options.system) + ")");
-  const bool any = view.msiVersionKeyCount > 0;
-  if (!any) report.Line("[MsiVersion] has no key: no entry is looked at");
-  report.Field("requiredEngine", any ? "[MsiVersion]" : "", U(view.list.requiredEngine),
-               U(view.list.requiredEngine) + "=" + U(view.list.listSection) +
+  report.NotReached(view.msiVersionKeyCount == 0, "[MsiVersion] has no key: no entry is looked at");
+  const SystemsList& list = view.list;
+  report.Field("requiredEngine", "[MsiVersion]", U(list.requiredEngine),
+               U(list.requiredEngine) + "=" + U(list.listSection) +
                    (view.msiVersionKeyCount > 1 ? " (first of " + std::to_string(view.msiVersionKeyCount) + " keys)" : ""));
   report.Value("msiVersionKeys", view.msiVersionKeyCount);
-  report.Value("listSection", U(view.list.listSection));
-  report.Value("listFound", view.listFound);
-  if (any && !view.listFound) report.Line("[" + U(view.list.listSection) + "] is missing");
+  report.Value("listSection", U(list.listSection));
+  report.Field("listFound", view.listFound ? "" : "[" + U(list.listSection) + "]", view.listFound, "is missing");
   report.Value("entries", Json::array());
   for (const OsEntryView& entry : view.entries) {
     Json element = {{"name", U(entry.name)}, {"value", U(entry.value)}, {"enabled", entry.enabled},
@@ -238,8 +237,8 @@ void DescribeOperatingSystems(Report& report, const OsView& view, const CheckOpt
     element["satisfied"] = entry.satisfied;
     report.Item("entries", element, U(entry.name) + "=" + U(entry.value), EntryState(entry));
   }
-  report.Field("passes", any ? "result" : "", OrNull(view.passes),
-               !view.passes ? "not checked: the run ends before it"
+  report.Field("passes", "result", OrNull(view.passes),
+               !view.passes   ? "not checked: the run ends before it"
                : *view.passes ? "passes"
                               : "fails: setup.exe shows message 1150 and ends");
   report.End();
@@ -247,110 +246,93 @@ void DescribeOperatingSystems(Report& report, const OsView& view, const CheckOpt
 
 void DescribeEngine(Report& report, const EngineView& view, const EndView& end) {
   report.Begin("engine", "Installer engine");
+  report.NotReached(!view.reached, "not reached: the run ends before the engine check");
   report.Value("reached", view.reached);
-  if (!view.reached) report.Line("not reached: the run ends before the engine check");
-  report.Field("installed", view.reached ? "installed" : "", U(view.installed), OrNone(view.installed));
-  report.Field("required", view.reached ? "required" : "", U(view.required), OrNone(view.required));
+  report.Field("installed", "installed", view.installed);
+  report.Field("required", "required", view.required);
   const std::string installer = U(kEngineInstallerName);
-  report.Field("updateNeeded", view.reached ? "update" : "", view.updateNeeded,
-               !view.updateNeeded          ? "not needed"
-               : !view.installerPresent    ? "needed, but " + installer + " is missing: nothing runs"
-               : end.programsRun.empty()   ? "needed; " + installer + " is present"
-                                           : "needed: " + installer + " runs");
+  report.Field("updateNeeded", "update", view.updateNeeded,
+               !view.updateNeeded        ? "not needed"
+               : !view.installerPresent  ? "needed, but " + installer + " is missing: nothing runs"
+               : end.programsRun.empty() ? "needed; " + installer + " is present"
+                                         : "needed: " + installer + " runs");
   report.Value("installerPresent", view.installerPresent);
   report.Value("installerRuns", !end.programsRun.empty());
   report.End();
 }
 
-void DescribePackage(Report& report, const PackageView& package) {
+void DescribePackage(Report& report, const PackageView& package, const InstanceView& instance) {
+  const PackageInfo& info = package.info;
   report.Begin("package", "Package and instance");
-  const bool shown = !package.path.empty();
-  if (!shown) report.Line("not reached: no settings");
+  report.NotReached(package.path.empty(), "not reached: no settings");
   report.Value("reached", package.reached);
-  report.Field("path", shown ? "package" : "", U(package.path), U(package.path) + (package.exists ? "" : " (missing)"));
+  report.Field("path", "package", U(package.path), U(package.path) + (package.exists ? "" : " (missing)"));
   report.Value("exists", package.exists);
-  report.Field("inspectionResult", shown ? "reading" : "", package.inspection,
+  report.Field("inspectionResult", "reading", package.inspection,
                !package.reached          ? "not reached: the run ends before it"
                : package.inspection == 0 ? "complete"
                                          : "stops with result " + ResultCodeText(package.inspection));
   report.Value("inspectionMeaning", ResultCodeMeaning(package.inspection));
-  report.Field("productCode", package.reached ? "ProductCode" : "", U(package.info.productCode), OrNone(package.info.productCode));
-  report.Field("productVersion", package.reached ? "ProductVersion" : "", U(package.info.productVersion),
-               OrNone(package.info.productVersion));
-  report.Value("packageCode", U(package.info.packageCode));
-  report.Value("keyFileVersion", U(package.info.keyFileVersion));
+  report.Field("productCode", package.reached ? "ProductCode" : "", info.productCode);
+  report.Field("productVersion", package.reached ? "ProductVersion" : "", info.productVersion);
+  report.Value("packageCode", U(info.packageCode));
+  report.Value("keyFileVersion", U(info.keyFileVersion));
   report.Value("holdsInstanceTransform", OrNull(package.holdsInstanceTransform));
   report.End();
-}
 
-void DescribeInstance(Report& report, const PackageView& package, const InstanceView& instance) {
   report.Begin("instance", "");
-  const bool shown = !package.path.empty();
-  const PackageInfo& info = package.info;
-  report.Field("file", shown ? "instance file" : "", U(instance.file),
-               U(instance.file) + (instance.fileExists ? "" : " (missing)"));
+  report.NotReached(package.path.empty(), "");
+  report.Field("file", "instance file", U(instance.file), U(instance.file) + (instance.fileExists ? "" : " (missing)"));
   report.Value("fileExists", instance.fileExists);
   report.Field("name", package.reached ? "instance" : "", U(info.instanceName),
-               info.instanceName.empty() ? std::string("(none)")
+               info.instanceName.empty() ? "(none)"
                                          : Quoted(info.instanceName) + ", ProductCode " + OrNone(info.instanceProductCode));
   report.Value("productCode", U(info.instanceProductCode));
   report.Value("declaredName", U(instance.declaredName));
-  if (shown && info.instanceName.empty() && !instance.declaredName.empty()) {
+  if (info.instanceName.empty() && !instance.declaredName.empty()) {
     report.Row("", U(kInstanceFileName) + " names " + Quoted(instance.declaredName) + ", but the run never reads it");
   }
   report.Value("declaredProductCode", U(instance.declaredProductCode));
-  if (shown && package.holdsInstanceTransform) {
-    const std::string transform = U(info.instanceName) + U(kTransformExtension);
-    report.Row("transform", transform + (*package.holdsInstanceTransform ? " is" : " is not") + " inside the package");
+  if (package.holdsInstanceTransform) {
+    report.Row("transform", U(info.instanceName) + U(kTransformExtension) +
+                                (*package.holdsInstanceTransform ? " is" : " is not") + " inside the package");
   }
-  report.Field("adminUpdateMarker", shown ? U(kAdministrativeUpdateMarker) : "", instance.adminUpdateMarker,
+  report.Field("adminUpdateMarker", U(kAdministrativeUpdateMarker), instance.adminUpdateMarker,
                instance.adminUpdateMarker ? "present: no instance is taken" : "absent");
-  report.Field("detection", shown ? "installed" : "",
-               instance.detection ? Json(DetectionName(*instance.detection)) : Json(),
+  report.Field("detection", "installed", instance.detection ? Json(DetectionName(*instance.detection)) : Json(),
                instance.detection ? DetectionName(*instance.detection) : "not asked (not reached)");
   report.End();
 }
 
 void DescribeInstall(Report& report, const InstallView& view) {
   report.Begin("install", "Windows Installer call");
+  report.NotReached(!view.reached, "not reached");
   report.Value("reached", view.reached);
-  if (!view.reached) report.Line("not reached");
-  const bool shown = view.reached;
-  report.Value("packagePath", U(view.packagePath));
-  report.Value("modePrefix", U(view.modePrefix));
-  report.Value("propertyString", U(view.propertyString));
-  report.Value("commandLine", U(view.commandLine));
-  report.Value("uiLevel", OrNull(view.uiLevel));
-  if (shown && view.log) {
-    report.Row("MsiEnableLogW", std::to_string(view.log->mode) + ", " + Quoted(view.log->path) + ", " +
-                                    std::to_string(view.log->attributes));
-  }
-  report.Value("log", view.log ? Json{{"mode", view.log->mode}, {"path", U(view.log->path)},
-                                      {"attributes", view.log->attributes}}
-                               : Json());
-  report.Value("languageTransform", view.languageTransform ? Json{{"path", U(view.languageTransform->path)},
-                                                                  {"found", view.languageTransform->found}}
-                                                           : Json());
+  report.Field("packagePath", "package", U(view.packagePath), U(view.packagePath));
+  report.Field("modePrefix", "mode prefix", U(view.modePrefix), Quoted(view.modePrefix));
+  report.Field("propertyString", "property string", U(view.propertyString), Quoted(view.propertyString));
+  report.Field("commandLine", "MsiInstallProductW", U(view.commandLine),
+               Quoted(view.packagePath) + ", " + Quoted(view.commandLine));
+  report.Field("uiLevel", "MsiSetInternalUI", OrNull(view.uiLevel), view.uiLevel ? UiLevelText(*view.uiLevel) : "not called");
+  report.Field("log", view.log ? "MsiEnableLogW" : "",
+               view.log ? Json{{"mode", view.log->mode}, {"path", U(view.log->path)}, {"attributes", view.log->attributes}}
+                        : Json(),
+               view.log ? std::to_string(view.log->mode) + ", " + Quoted(view.log->path) + ", " +
+                              std::to_string(view.log->attributes)
+                        : "");
+  const std::optional<FileProbe>& transform = view.languageTransform;
+  report.Value("languageTransform", transform ? Json{{"path", U(transform->path)}, {"found", transform->found}} : Json());
   report.Value("calls", view.calls);
-  if (!shown) return report.End();
-  report.Row("MsiSetInternalUI", view.uiLevel ? UiLevelText(*view.uiLevel) : "not called");
-  report.Row("package", U(view.packagePath));
-  report.Row("mode prefix", Quoted(view.modePrefix));
-  report.Row("property string", Quoted(view.propertyString));
-  report.Row("MsiInstallProductW", Quoted(view.packagePath) + ", " + Quoted(view.commandLine));
   report.End();
-}
-
-std::string ExitCodeMeaning(int exitCode, bool installerReached) {
-  if (!installerReached) return "setup.exe ends before the installer";
-  return "the installer's result, here the dry run's " + ResultCodeMeaning(static_cast<uint32_t>(exitCode));
 }
 
 void DescribeEnd(Report& report, const Observation& seen) {
   const EndView& view = seen.end;
   report.Begin("end", "End of the run");
+  const std::string meaning = !seen.install.reached ? "setup.exe ends before the installer"
+                                                    : "the installer's result, here the dry run's " +
+                                                          ResultCodeMeaning(static_cast<uint32_t>(view.exitCode));
   report.Value("exitCode", view.exitCode);
-  const std::string meaning = ExitCodeMeaning(view.exitCode, seen.install.reached);
   report.Value("exitCodeMeaning", meaning);
   report.Value("messageBoxes", Json::array());
   for (const MessageBoxCall& box : view.messageBoxes) {
@@ -359,10 +341,8 @@ void DescribeEnd(Report& report, const Observation& seen) {
                 Quoted(box.text) + " (caption " + Quoted(box.caption) + ", style " + U(FormatHex4(box.style)) + ")");
   }
   report.Field("standardOutput", view.standardOutput.empty() ? "" : "standard output", U(view.standardOutput),
-               view.standardOutput.empty() ? "" : "the usage text");
-  Json programs = Json::array();
-  for (const Text& program : view.programsRun) programs.push_back(U(program));
-  report.Value("programsRun", programs);
+               "the usage text");
+  report.Value("programsRun", Listed(view.programsRun, "").first);
   report.Row("exit code", std::to_string(view.exitCode) + " (" + meaning + ")");
   report.End();
 }
@@ -374,22 +354,18 @@ void DescribeFindings(Report& report, const std::vector<Finding>& findings) {
   for (const Finding& finding : findings) {
     const bool error = finding.severity == Severity::kError;
     errors += error ? 1 : 0;
-    const std::string where = finding.file + (finding.line == 0 ? "" : ":" + std::to_string(finding.line));
     report.Item("findings",
                 {{"severity", error ? "error" : "warning"}, {"code", finding.code}, {"file", finding.file},
                  {"line", finding.line == 0 ? Json() : Json(finding.line)}, {"message", finding.message}},
                 "", "");
+    const std::string where = finding.file + (finding.line == 0 ? "" : ":" + std::to_string(finding.line));
     report.Line(std::string(error ? "error   " : "warning ") + where + ": " + finding.message + " [" + finding.code + "]");
   }
   const size_t warnings = findings.size() - errors;
   report.Line(findings.empty() ? "none"
                                : std::to_string(errors) + (errors == 1 ? " error, " : " errors, ") +
                                      std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings"));
-  report.Begin("summary", "");
-  report.Value("errors", errors);
-  report.Value("warnings", warnings);
-  report.Value("exitCode", ExitCodeFor(findings));
-  report.End();
+  report.Value("summary", {{"errors", errors}, {"warnings", warnings}, {"exitCode", ExitCodeFor(findings)}});
 }
 
 Report Describe(const Observation& seen, const std::vector<Finding>& findings) {
@@ -400,8 +376,7 @@ Report Describe(const Observation& seen, const std::vector<Finding>& findings) {
   DescribeLanguage(report, seen.language);
   DescribeOperatingSystems(report, seen.os, seen.options);
   DescribeEngine(report, seen.engine, seen.end);
-  DescribePackage(report, seen.package);
-  DescribeInstance(report, seen.package, seen.instance);
+  DescribePackage(report, seen.package, seen.instance);
   DescribeInstall(report, seen.install);
   DescribeEnd(report, seen);
   DescribeFindings(report, findings);
