@@ -6,11 +6,8 @@
 #include "setup/driver/version_number.h"
 
 namespace setup {
-namespace {
 
 constexpr uint32_t kNeverMet = 0xFFFFFFFF;  // what ParseVersion's -1 becomes
-
-}  // namespace
 
 OsRequirement OsRequirementOf(const SettingsSection& entry) {
   const VersionNumber version = ParseVersion(entry.GetValue(kMajorVersionKey) + u"." +

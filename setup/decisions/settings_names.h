@@ -16,12 +16,10 @@ inline constexpr char16_t kCmdLineKey[] = u"CmdLine";
 inline constexpr char16_t kProductCodeKey[] = u"ProductCode";
 inline constexpr std::array<const char16_t*, 7> kStartupKeys = {
     kProductKey, kPackageNameKey, kProductVersionKey, kPackageCodeKey, kLogResultsKey, kCmdLineKey, kProductCodeKey};
+inline constexpr char16_t kLocationKey[] = u"Location";  // in the section PackageName names
 
-// The section PackageName names holds the package's place.
-inline constexpr char16_t kLocationKey[] = u"Location";
-
-// [MsiVersion]'s first key names the lowest engine, its value the list of systems; the list's
-// keys name the entries, each with the lowest version of one system.
+// The first key of [MsiVersion] names the lowest engine and, as its value, the list of systems,
+// whose keys set to "1" name the entries.
 inline constexpr char16_t kMsiVersionSection[] = u"MsiVersion";
 inline constexpr char16_t kEnabledEntry[] = u"1";
 inline constexpr char16_t kMajorVersionKey[] = u"MajorVer";
@@ -42,7 +40,6 @@ inline constexpr char16_t kInstanceFileName[] = u"setup.ini";
 inline constexpr char16_t kInstancesSection[] = u"Instances";
 inline constexpr char16_t kInstanceCountKey[] = u"count";
 
-// Files beside the program.
 inline constexpr char16_t kEngineInstallerName[] = u"instmsi30.exe";
 inline constexpr char16_t kAdministrativeUpdateMarker[] = u"admupdt.cfg";
 inline constexpr char16_t kTransformExtension[] = u".mst";

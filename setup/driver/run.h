@@ -1,7 +1,7 @@
 #pragma once
 // One whole run of the program, from the command line to the exit code.
 
-#include "setup/driver/run_observer.h"
+#include "setup/driver/setup_context.h"
 #include "setup/installer/msi_library.h"
 #include "setup/platform/platform.h"
 

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "setup/base/text.h"
-#include "setup/driver/run_observer.h"
 #include "setup/driver/version_number.h"
 #include "setup/installer/msi_library.h"
 #include "setup/installer/package_info.h"
@@ -19,6 +18,26 @@ inline constexpr int32_t kUiLevelFull = 5;   // INSTALLUILEVEL_FULL
 inline constexpr int32_t kUiLevelNone = 2;   // INSTALLUILEVEL_NONE
 
 enum InstallMode : int32_t { kInstall = 0, kAdministrativeInstall = 1, kRemoval = 2 };
+
+class CommandLineParser;
+class SetupContext;
+enum class InstalledProduct : int32_t;
+
+// What a run decides where the decision leaves no trace in the context or in a call to the
+// system. setup.exe listens to none of it; setup-check listens, so that it reports what the run
+// decided instead of deciding a second time.
+class RunObserver : public SettingsObserver {
+ public:
+  virtual void CommandLineParsed(const CommandLineParser& /*parser*/, int /*parseResult*/) {}
+  // The language whose file ("0x0419" names 0x0419.ini) and section the messages come from.
+  virtual void LanguageChosen(TextView /*language*/) {}
+  virtual void SystemChecked(bool /*supported*/) {}
+  virtual void PackageInspected(uint32_t /*result*/) {}
+  virtual void ProductDetected(InstalledProduct /*status*/) {}
+  // The context once the run has decided everything, just before it ends.
+  virtual void RunEnded(const SetupContext& /*context*/) {}
+};
+RunObserver& NoObserver();  // the observer of a run nobody watches
 
 class SetupContext {
  public:

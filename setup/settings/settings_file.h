@@ -5,10 +5,25 @@
 
 #include "setup/base/text.h"
 #include "setup/platform/platform.h"
-#include "setup/settings/settings_observer.h"
+#include "setup/settings/settings_file_reader.h"
 #include "setup/settings/settings_section.h"
 
 namespace setup {
+
+// What the parser makes of a file, told as it goes, for a reader that reports on the file: the
+// document keeps no line numbers, and a second parser beside this one would drift from it.
+class SettingsObserver {
+ public:
+  virtual ~SettingsObserver() = default;
+  virtual void SettingsUnreadable(const Text& /*path*/, const Text& /*reason*/) {}
+  // The decoded text, CR LF collapsed; every place told below counts in it.
+  virtual void SettingsRead(const Text& /*path*/, TextView /*text*/, SettingsEncoding /*encoding*/) {}
+  // A section's name where it stands; a later section of the same name is dropped.
+  virtual void SectionParsed(size_t /*nameAt*/, TextView /*name*/) {}
+  virtual void SectionDropped(size_t /*nameAt*/) {}
+  // A line that gives its section a key; without "=", the whole line is the key.
+  virtual void PairParsed(size_t /*keyAt*/, TextView /*key*/, TextView /*value*/, bool /*hasEquals*/) {}
+};
 
 class SettingsFile {
  public:

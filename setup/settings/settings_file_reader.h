@@ -8,9 +8,11 @@
 
 #include "setup/base/text.h"
 #include "setup/platform/platform.h"
-#include "setup/settings/settings_observer.h"
 
 namespace setup {
+
+// How the reader decoded a file, from its byte-order mark.
+enum class SettingsEncoding { kAnsi, kUtf8, kUtf16 };
 
 // The reader's failure to open a file, carrying the C library's message for it.
 class InputDataFileException {

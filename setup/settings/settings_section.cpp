@@ -5,6 +5,7 @@
 #include <new>
 
 #include "setup/base/chars.h"
+#include "setup/settings/settings_file.h"
 
 namespace setup {
 namespace {

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "setup/base/text.h"
-#include "setup/settings/settings_observer.h"
 
 namespace setup {
 
 class SettingsFile;
+class SettingsObserver;
 
 class SettingsSection {
  public:
@@ -100,8 +100,5 @@ class SettingsSection {
   uint32_t nameLength_ = 0;
   uint32_t documentLength_ = 0;
 };
-
-// Ordinal order: code unit by code unit as unsigned 16-bit numbers; a prefix comes first.
-inline bool OrdinalLess(TextView a, TextView b) { return a < b; }
 
 }  // namespace setup

@@ -7,7 +7,7 @@
 
 #include "setup/base/text.h"
 #include "setup/platform/platform.h"
-#include "setup/settings/settings_observer.h"
+#include "setup/settings/settings_file.h"
 
 namespace setup::check {
 
