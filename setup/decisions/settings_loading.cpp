@@ -44,7 +44,7 @@ bool SetupContext::LoadSettings(const Text& fileName) {
   Text language = FormatHex4(languageId);
   if (!platform_->FileExists(moduleDirectory + language + kLanguageFileExtension)) language = kFallbackLanguage;
   observer_->LanguageChosen(language);
-  SettingsFile languageFile(*platform_, observer_);
+  SettingsFile languageFile(*platform_, observer_->Settings());
   languageFile.Load(moduleDirectory + language + kLanguageFileExtension);
   // The section of the file actually loaded: a fallback file holds its own language's section.
   messages = languageFile.GetSection(language);

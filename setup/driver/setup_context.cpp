@@ -10,7 +10,7 @@ RunObserver& NoObserver() {
 }
 
 SetupContext::SetupContext(Platform& platform, MsiLibrary& msi, RunObserver& observer)
-    : platform_(&platform), msi_(&msi), observer_(&observer), settings(platform, &observer) {
+    : platform_(&platform), msi_(&msi), observer_(&observer), settings(platform, observer.Settings()) {
   languageId = platform.UserDefaultLanguage();
   const std::optional<Text> modulePath = platform.ModuleFileName();
   if (!modulePath) return;

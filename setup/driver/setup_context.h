@@ -26,8 +26,11 @@ enum class InstalledProduct : int32_t;
 // What a run decides where the decision leaves no trace in the context or in a call to the
 // system. setup.exe listens to none of it; setup-check listens, so that it reports what the run
 // decided instead of deciding a second time.
-class RunObserver : public SettingsObserver {
+class RunObserver {
  public:
+  virtual ~RunObserver() = default;
+  // Told what the parser makes of each settings file; none for a run nobody watches.
+  virtual SettingsObserver* Settings() { return nullptr; }
   virtual void CommandLineParsed(const CommandLineParser& /*parser*/, int /*parseResult*/) {}
   // The language whose file ("0x0419" names 0x0419.ini) and section the messages come from.
   virtual void LanguageChosen(TextView /*language*/) {}

@@ -4,7 +4,6 @@
 #include <cstdlib>
 
 #include "tools/setup-check/host_paths.h"
-#include "tools/setup-check/msi_text_out.h"
 #include "tools/setup-check/package_reader.h"
 
 #ifdef _WIN32

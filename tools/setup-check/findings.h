@@ -1,6 +1,7 @@
 #pragma once
 // The problems of a distribution folder: each one with the file and line it comes from.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,13 @@ struct Finding {
 };
 
 std::vector<Finding> FindProblems(const Observation& seen);
+
+// The known name that name most likely misspells: the same ignoring case, or a letter or two
+// off (one for names of four letters or fewer); nullopt when none is that close.
+std::optional<Text> NearestName(TextView name, const std::vector<Text>& known);
+
+// "English (0x0409)" for a language of setup.exe's /l table; "0x0c0a" for others.
+std::string LanguageName(uint32_t languageId);
 
 // 0 clean, 1 warnings only, 2 errors.
 int ExitCodeFor(const std::vector<Finding>& findings);

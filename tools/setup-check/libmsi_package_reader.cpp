@@ -8,7 +8,6 @@
 
 #include "setup/installer/msi_library.h"
 #include "tools/setup-check/host_paths.h"
-#include "tools/setup-check/msi_text_out.h"
 #include "tools/setup-check/package_reader.h"
 
 namespace setup::check {

@@ -17,23 +17,13 @@
 namespace setup::check {
 namespace {
 
-// Listens to the run: each settings file the run reads gets a scan of its own, and the
-// decisions the run notes land in the observation.
+// Listens to the run: each settings file it reads is scanned, and the decisions it notes land in
+// the observation.
 class RunRecorder : public RunObserver {
  public:
   RunRecorder(Observation& seen, DryRun& run) : seen_(seen), run_(run) {}
 
-  void SettingsUnreadable(const Text& path, const Text& reason) override { ScannerOf(path).SettingsUnreadable(path, reason); }
-  void SettingsRead(const Text& path, TextView text, SettingsEncoding encoding) override {
-    current_ = &ScannerOf(path);
-    current_->SettingsRead(path, text, encoding);
-  }
-  void SectionParsed(size_t at, TextView name) override { current_->SectionParsed(at, name); }
-  void SectionDropped(size_t at) override { current_->SectionDropped(at); }
-  void PairParsed(size_t at, TextView key, TextView value, bool hasEquals) override {
-    current_->PairParsed(at, key, value, hasEquals);
-  }
-
+  SettingsObserver* Settings() override { return &scanner_; }
   void CommandLineParsed(const CommandLineParser& parser, int parseResult) override;
   void LanguageChosen(TextView language) override { language_ = Text(language); }
   void SystemChecked(bool supported) override { seen_.os.passes = supported; }
@@ -45,10 +35,6 @@ class RunRecorder : public RunObserver {
   void RunEnded(const SetupContext& context) override;
 
  private:
-  SettingsScanner& ScannerOf(const Text& path) {
-    auto [it, added] = scanners_.try_emplace(path, scans_[path]);
-    return it->second;
-  }
   void KeepSettings(const SetupContext& context);
   void KeepLanguage(const SetupContext& context);
   void KeepSystems(const SetupContext& context);
@@ -56,9 +42,7 @@ class RunRecorder : public RunObserver {
 
   Observation& seen_;
   DryRun& run_;
-  std::map<Text, SettingsScan> scans_;
-  std::map<Text, SettingsScanner> scanners_;
-  SettingsScanner* current_ = nullptr;
+  SettingsScanner scanner_;
   Text language_;
 };
 
@@ -91,8 +75,8 @@ void RunRecorder::KeepSettings(const SetupContext& context) {
   settings.path = context.moduleDirectory + kSettingsFileName;
   settings.exists = run_.platform.Probed(settings.path).value_or(false);
   if (!settings.exists) return;
-  ScannerOf(settings.path).NoteBytes(run_.platform.bytesRead[settings.path]);
-  settings.scan = scans_[settings.path];
+  settings.scan = scanner_.scans[settings.path];
+  settings.scan.NoteBytes(run_.platform.bytesRead[settings.path]);
   settings.startup = context.settings.GetSection(kStartupSection);
   settings.product = context.productName;
   settings.productCode = context.productCode;
@@ -230,9 +214,8 @@ void ObserveLanguageFiles(Observation& seen, DryRunPlatform& platform) {
     file.fileName = name;
     file.expectedSection = FormatHex4(*number);
     file.nameIsLookedFor = EqualsIgnoringAsciiCase(name, file.expectedSection + kLanguageFileExtension);
-    SettingsScanner scanner(file.scan);
-    SettingsFile(platform, &scanner).Load(seen.moduleDirectory + name);
-    scanner.NoteBytes(platform.bytesRead[seen.moduleDirectory + name]);
+    file.scan = ScanSettingsFile(seen.moduleDirectory + name, platform);
+    file.scan.NoteBytes(platform.bytesRead[seen.moduleDirectory + name]);
   }
 }
 

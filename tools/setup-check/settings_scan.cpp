@@ -46,49 +46,46 @@ size_t SettingsScanner::LineAt(size_t place) const {
   return static_cast<size_t>(std::upper_bound(lineStarts_.begin(), lineStarts_.end(), place) - lineStarts_.begin());
 }
 
-void SettingsScanner::SettingsUnreadable(const Text&, const Text& reason) { scan_.openError = reason; }
-
-void SettingsScanner::SettingsRead(const Text&, TextView text, SettingsEncoding encoding) {
-  scan_.opened = true;
-  text_ = Text(text);
-  encoding_ = encoding;
+void SettingsScanner::SettingsRead(const Text& path, TextView text, SettingsEncoding encoding) {
+  current_ = &scans[path];
+  current_->opened = true;
+  current_->encoding = encoding;
   lineStarts_ = {0};
+  sectionPlaces_.clear();
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == u'\n') lineStarts_.push_back(i + 1);
   }
   // Any "[" starts a section, whatever stands before it on its line.
   for (size_t at = text.find(u'['); at != TextView::npos; at = text.find(u'[', at + 1)) {
-    if (!FirstOnItsLine(text, at)) scan_.strayBrackets.push_back({LineAt(at), LineAround(text, at)});
+    if (!FirstOnItsLine(text, at)) current_->strayBrackets.push_back({LineAt(at), LineAround(text, at)});
   }
 }
 
 void SettingsScanner::SectionParsed(size_t nameAt, TextView name) {
-  scan_.sections.push_back({Text(name), LineAt(nameAt), false, {}});
+  current_->sections.push_back({Text(name), LineAt(nameAt), false, {}});
   sectionPlaces_.push_back(nameAt);
 }
 
 void SettingsScanner::SectionDropped(size_t nameAt) {
   const auto found = std::find(sectionPlaces_.begin(), sectionPlaces_.end(), nameAt);
-  if (found != sectionPlaces_.end()) scan_.sections[found - sectionPlaces_.begin()].ignored = true;
+  if (found != sectionPlaces_.end()) current_->sections[found - sectionPlaces_.begin()].ignored = true;
 }
 
 void SettingsScanner::PairParsed(size_t keyAt, TextView key, TextView value, bool hasEquals) {
-  if (scan_.sections.empty()) return;
-  scan_.sections.back().keys.push_back({Text(key), Text(value), LineAt(keyAt), hasEquals});
+  if (!current_->sections.empty()) current_->sections.back().keys.push_back({Text(key), Text(value), LineAt(keyAt), hasEquals});
 }
 
-void SettingsScanner::NoteBytes(std::string_view bytes) {
-  if (encoding_ != SettingsEncoding::kAnsi) return;
+void SettingsScan::NoteBytes(std::string_view bytes) {
+  if (encoding != SettingsEncoding::kAnsi) return;
   const bool beyondAscii = std::any_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) != 0; });
-  scan_.utf8WithoutMark = beyondAscii && IsUtf8(bytes);
-  scan_.ansiBeyondAscii = beyondAscii && !scan_.utf8WithoutMark;
+  utf8WithoutMark = beyondAscii && IsUtf8(bytes);
+  ansiBeyondAscii = beyondAscii && !utf8WithoutMark;
 }
 
 SettingsScan ScanSettingsFile(const Text& path, Platform& platform) {
-  SettingsScan scan;
-  SettingsScanner scanner(scan);
+  SettingsScanner scanner;
   SettingsFile(platform, &scanner).Load(path);
-  return scan;
+  return scanner.scans[path];
 }
 
 }  // namespace setup::check

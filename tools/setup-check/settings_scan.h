@@ -2,11 +2,11 @@
 // Where things stand in a settings file, as the program's own parser tells it while it parses:
 // the line of every section header and key, and what the file's bytes say about its encoding.
 
+#include <map>
 #include <optional>
 #include <vector>
 
 #include "setup/base/text.h"
-#include "setup/platform/platform.h"
 #include "setup/settings/settings_file.h"
 
 namespace setup::check {
@@ -20,7 +20,7 @@ struct ScannedKey {
 
 struct ScannedSection {
   Text name;
-  size_t line = 0;               // the line of its name
+  size_t line = 0;
   bool ignored = false;          // an earlier section has the same name, so this one is dropped
   std::vector<ScannedKey> keys;  // in file order, repeats included
 };
@@ -33,7 +33,8 @@ struct StrayBracket {
 
 struct SettingsScan {
   bool opened = false;
-  Text openError;                // the C library's message when the file could not be opened
+  Text openError;  // the C library's message when the file could not be opened
+  SettingsEncoding encoding = SettingsEncoding::kAnsi;
   bool utf8WithoutMark = false;  // read in the ANSI code page although it is UTF-8 text
   bool ansiBeyondAscii = false;  // ANSI text with bytes above 0x7F: its letters depend on the code page
   std::vector<ScannedSection> sections;
@@ -43,33 +44,30 @@ struct SettingsScan {
   const ScannedSection* Find(TextView name) const;
   // The line of the key's last occurrence in that section (the value the program takes).
   std::optional<size_t> LineOf(TextView section, TextView key) const;
+  // What the bytes of a file read as ANSI say about how it reads elsewhere.
+  void NoteBytes(std::string_view bytes);
 };
 
-// Fills a scan from what the parser tells; the file's bytes come from whoever read them.
+// A scan of every settings file the parser reads, by the path it was read by.
 class SettingsScanner : public SettingsObserver {
  public:
-  explicit SettingsScanner(SettingsScan& scan) : scan_(scan) {}
+  std::map<Text, SettingsScan> scans;
 
-  void SettingsUnreadable(const Text& path, const Text& reason) override;
+  void SettingsUnreadable(const Text& path, const Text& reason) override { scans[path].openError = reason; }
   void SettingsRead(const Text& path, TextView text, SettingsEncoding encoding) override;
   void SectionParsed(size_t nameAt, TextView name) override;
   void SectionDropped(size_t nameAt) override;
   void PairParsed(size_t keyAt, TextView key, TextView value, bool hasEquals) override;
 
-  // What the bytes of an ANSI-read file say about how it reads elsewhere.
-  void NoteBytes(std::string_view bytes);
-
  private:
   size_t LineAt(size_t place) const;
 
-  SettingsScan& scan_;
-  Text text_;
-  SettingsEncoding encoding_ = SettingsEncoding::kAnsi;
+  SettingsScan* current_ = nullptr;
   std::vector<size_t> lineStarts_;
   std::vector<size_t> sectionPlaces_;  // of each scanned section's name
 };
 
-// The file as the program reads it, scanned: by the program's own settings reader and parser.
+// The file as the program reads it, scanned by the program's own settings reader and parser.
 SettingsScan ScanSettingsFile(const Text& path, Platform& platform);
 
 }  // namespace setup::check

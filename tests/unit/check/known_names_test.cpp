@@ -1,4 +1,4 @@
-#include "tools/setup-check/known_names.h"
+#include "tools/setup-check/findings.h"
 
 #include <gtest/gtest.h>
 
