@@ -3,16 +3,13 @@
 // run sequence on the dry-run platform: the context as the run left it, the calls it made, and
 // what its steps noted as they decided.
 
-#include <map>
 #include <optional>
 #include <vector>
 
 #include "setup/cmdline/command_line_parser.h"
 #include "setup/decisions/os_requirements.h"
 #include "setup/driver/setup_context.h"
-#include "setup/installer/msi_library.h"
 #include "setup/installer/package_inspection.h"
-#include "setup/platform/host/host_platform.h"
 #include "tools/setup-check/check_options.h"
 #include "tools/setup-check/dry_run.h"
 #include "tools/setup-check/settings_scan.h"
@@ -39,26 +36,17 @@ struct SettingsView {
   Text path;
   bool exists = false;
   SettingsScan scan;
-  SettingsSection startup;  // as the run parsed it: the values as written
-  Text product;
-  Text productCode;
-  Text packageCode;
-  Text location;
-  Text packagePath;        // as settings loading resolves it
-  Text installProperties;  // CmdLine, then the free parameters
+  SettingsSection startup;  // as the run parsed it, the values as written
+  Text product, productCode, packageCode, location, packagePath, installProperties;
   Text Startup(const char16_t* key) const { return startup.GetValue(key); }
 };
 
 struct LanguageView {
   bool reached = false;  // settings loading got as far as choosing it
   uint32_t languageId = 0;
-  Text fileName;
+  Text fileName, section, message1150;
   bool fallback = false;  // the language's own file is missing
-  bool exists = false;
-  Text section;
-  bool hasSection = false;
-  bool has1150 = false;
-  Text message1150;
+  bool exists = false, hasSection = false, has1150 = false;
 };
 
 struct LanguageFileView {
@@ -78,22 +66,19 @@ struct OsView {
   SystemsList list;
   bool listFound = false;
   std::vector<OsEntryView> entries;
-  std::optional<bool> passes;  // as the run decided; not when it never checked
+  std::optional<bool> passes;  // as the run decided; none when it never checked
 };
 
 struct EngineView {
-  bool reached = false;
-  Text installed;
-  Text required;
-  bool updateNeeded = false;
-  bool installerPresent = false;
+  bool reached = false, updateNeeded = false, installerPresent = false;
+  Text installed, required;
 };
 
 struct PackageView {
   bool reached = false;  // the run inspected it
   Text path;
   bool exists = false;
-  MsiResult inspection = 0;                    // InspectPackage's result
+  MsiResult inspection = 0;
   PackageInfo info;                            // what the inspection read (database closed)
   std::optional<bool> holdsInstanceTransform;  // the instance's Name.mst among its storages
 };
@@ -101,17 +86,14 @@ struct PackageView {
 struct InstanceView {
   Text file;
   bool fileExists = false;
-  Text declaredName;  // what the file names, whether the run reads it or not
-  Text declaredProductCode;
+  Text declaredName, declaredProductCode;  // what the file names, whether the run reads it or not
   bool adminUpdateMarker = false;
   std::optional<InstalledProduct> detection;
 };
 
 struct InstallView {
   bool reached = false;
-  Text packagePath;
-  Text modePrefix;
-  Text propertyString;
+  Text packagePath, modePrefix, propertyString;
   Text commandLine;  // the mode prefix and the property string
   std::optional<int32_t> uiLevel;
   std::optional<LogCall> log;
@@ -128,8 +110,7 @@ struct EndView {
 
 struct Observation {
   CheckOptions options;
-  Text moduleDirectory;
-  Text modulePath;
+  Text moduleDirectory, modulePath;
   CommandLineView commandLine;
   SettingsView settings;
   LanguageView language;
