@@ -74,6 +74,21 @@ class SetupCheckPredictsSetupTest(wh.SetupTestCase):
         self.assertEqual(report["findings"], [])
         self.assertSamePrediction(report, launch)
 
+    def test_same_package_search_when_the_location_holds_a_wildcard(self):
+        # setup.exe finds the package with a file search, in which "?" matches, and then opens it
+        # by the name as written, which no file has.
+        settings = wh.sample_settings(Location="Location=ledgr?.msi")
+        package = wh.packages_dir() / wh.SAMPLE_PACKAGE
+        self.distribution(files={"Setup.ini": settings, "ledgr.msi": None, "ledgr1.msi": package})
+        launch = self.run_setup("/S")
+        opened = [call.text(0) for call in launch.calls("msi.MsiOpenDatabaseW")]
+        self.assertEqual(opened, [self.windows_folder + "ledgr?.msi"])
+        report = self.check("/S")
+        self.assertTrue(report["package"]["exists"])
+        self.assertNotEqual(report["package"]["inspectionResult"], 0)
+        self.assertEqual([f["code"] for f in report["findings"]], ["package-unreadable"])
+        self.assertSamePrediction(report, launch)
+
 
 if __name__ == "__main__":
     unittest.main()

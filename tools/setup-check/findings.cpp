@@ -119,8 +119,7 @@ struct KnownSection {
   bool ignoreCase = false;  // read by the instance reader, which ignores the case of A-Z
 };
 
-class KnownSections {
- public:
+struct KnownSections : std::vector<KnownSection> {
   void Add(const Text& name, std::vector<Text> keys, bool anyKey = false, bool ignoreCase = false) {
     if (name.empty()) return;
     if (KnownSection* known = Find(name)) {
@@ -128,33 +127,18 @@ class KnownSections {
       known->anyKey = known->anyKey || anyKey;
       return;
     }
-    list_.push_back({name, std::move(keys), anyKey, ignoreCase});
+    push_back({name, std::move(keys), anyKey, ignoreCase});
   }
   KnownSection* Find(TextView name) {
-    for (KnownSection& known : list_) {
-      if (SameName(known.name, name, known.ignoreCase)) return &known;
-    }
-    return nullptr;
+    const auto found = std::find_if(begin(), end(), [&](const KnownSection& k) { return SameName(k.name, name, k.ignoreCase); });
+    return found == end() ? nullptr : &*found;
   }
-  std::vector<Text> Names() const {
-    std::vector<Text> names;
-    for (const KnownSection& known : list_) names.push_back(known.name);
-    return names;
-  }
-
- private:
-  std::vector<KnownSection> list_;
 };
-
-template <size_t N>
-std::vector<Text> Names(const std::array<const char16_t*, N>& names) {
-  return {names.begin(), names.end()};
-}
 
 // Everything setup.exe reads of Setup.ini, following the names the file itself gives.
 KnownSections SectionsRead(const SettingsScan& scan, const Text& packageName, bool alsoInstanceFile) {
   KnownSections known;
-  known.Add(kStartupSection, Names(kStartupKeys));
+  known.Add(kStartupSection, {kStartupKeys.begin(), kStartupKeys.end()});
   known.Add(kMsiVersionSection, {}, true);
   known.Add(packageName, {kLocationKey});
   if (const ScannedSection* msiVersion = scan.Find(kMsiVersionSection)) {
@@ -162,7 +146,7 @@ KnownSections SectionsRead(const SettingsScan& scan, const Text& packageName, bo
       known.Add(list.value, {}, true);
       const ScannedSection* entries = scan.Find(list.value);
       for (size_t i = 0; entries != nullptr && i < entries->keys.size(); ++i) {
-        known.Add(entries->keys[i].key, Names(kEntryKeys));
+        known.Add(entries->keys[i].key, {kEntryKeys.begin(), kEntryKeys.end()});
       }
     }
   }
@@ -219,7 +203,8 @@ Text IntendedPackageName(const SettingsScan& scan, const Text& packageName) {
 
 void CheckNames(const SettingsScan& scan, const Text& packageName, bool alsoInstanceFile, Findings& out) {
   KnownSections known = SectionsRead(scan, IntendedPackageName(scan, packageName), alsoInstanceFile);
-  const std::vector<Text> names = known.Names();
+  std::vector<Text> names;
+  for (const KnownSection& read : known) names.push_back(read.name);
   for (const ScannedSection& section : scan.sections) {
     if (section.ignored) continue;
     if (const KnownSection* read = known.Find(section.name)) {
