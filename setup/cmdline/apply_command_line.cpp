@@ -17,18 +17,18 @@ void SetupContext::ApplyCommandLine() {
   // A rejected argument is deliberately not reported: what came before it still applies.
   ParseSetupCommandLine(parser, platform_->CommandLine());
 
-  if (parser.IsPresent(kAdministrativeOption)) {
+  if (parser.IsPresent(u"a")) {
     installMode = kAdministrativeInstall;
-  } else if (parser.IsPresent(kRemovalOption)) {
+  } else if (parser.IsPresent(u"x")) {
     installMode = kRemoval;
   }
-  if (parser.IsPresent(kUsageOption)) {
+  if (parser.IsPresent(u"?")) {
     usageRequested = true;
     usageText = parser.BuildUsage();
   }
-  if (parser.IsPresent(kSilentOption)) uiLevel = kUiLevelNone;
+  if (parser.IsPresent(u"S")) uiLevel = kUiLevelNone;
   if (parser.IsPresent(kLanguageOption)) languageId = LanguageFromCode(parser.GetText(kLanguageOption));
-  if (parser.IsPresent(kDebugLogOption)) debugLogPath = parser.GetText(kDebugLogOption);
+  if (parser.IsPresent(u"debuglog")) debugLogPath = parser.GetText(u"debuglog");
 
   if (parser.PositionalCount() > 0 && !installProperties.empty()) installProperties += u' ';
   for (size_t i = 0; i < parser.PositionalCount(); ++i) {

@@ -23,14 +23,9 @@ extern const std::array<LanguageCode, 15> kLanguageCodes;
 // The table's row for a code; null for any other text.
 const LanguageCode* FindLanguageCode(TextView code);
 
-// The names of the options a run reads, as the table above spells them.
+// Two names of the table, which setup-check also reads back from a run's parse.
 inline constexpr char16_t kLanguageOption[] = u"l";
-inline constexpr char16_t kSilentOption[] = u"S";
-inline constexpr char16_t kAdministrativeOption[] = u"a";
-inline constexpr char16_t kRemovalOption[] = u"x";
 inline constexpr char16_t kInstanceOption[] = u"instance";
-inline constexpr char16_t kDebugLogOption[] = u"debuglog";
-inline constexpr char16_t kUsageOption[] = u"?";
 
 // Sets the parser up for the program's own options (short options only) over the whole
 // command line, program path first, and parses it; returns what Parse returns.

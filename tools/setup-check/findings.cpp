@@ -531,9 +531,9 @@ std::string LanguageName(uint32_t languageId) {
   return hex;
 }
 
-int ExitCodeFor(const std::vector<Finding>& findings) {
-  int code = 0;
-  for (const Finding& finding : findings) code = std::max(code, finding.severity == Severity::kError ? 2 : 1);
+CheckExitCode ExitCodeFor(const std::vector<Finding>& findings) {
+  CheckExitCode code = kCheckClean;
+  for (const Finding& finding : findings) code = std::max(code, finding.severity == Severity::kError ? kCheckErrors : kCheckWarnings);
   return code;
 }
 

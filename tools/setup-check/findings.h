@@ -28,7 +28,8 @@ std::optional<Text> NearestName(TextView name, const std::vector<Text>& known);
 // "English (0x0409)" for a language of setup.exe's /l table; "0x0c0a" for others.
 std::string LanguageName(uint32_t languageId);
 
-// 0 clean, 1 warnings only, 2 errors.
-int ExitCodeFor(const std::vector<Finding>& findings);
+// setup-check's exit codes.
+enum CheckExitCode : int { kCheckClean = 0, kCheckWarnings = 1, kCheckErrors = 2, kCheckCouldNotRun = 3 };
+CheckExitCode ExitCodeFor(const std::vector<Finding>& findings);
 
 }  // namespace setup::check
