@@ -29,22 +29,21 @@ struct CheckOptions {
   std::optional<Text> setupArgumentText;  // --command-line: taken as it is
 };
 
-struct ParsedArguments {
-  std::optional<CheckOptions> options;  // absent when help was asked for or on an error
-  std::string error;                    // empty unless the arguments were wrong
+// The options, or no options and no error when help was asked for, or no options and the error.
+template <typename Options>
+struct Parsed {
+  std::optional<Options> options;
+  std::string error;
 };
+using ParsedArguments = Parsed<CheckOptions>;
+using ParsedInit = Parsed<InitOptions>;
 
 // The arguments after the program name.
 ParsedArguments ParseCheckArguments(const std::vector<Text>& arguments);
-std::string CheckUsage();
-
-struct ParsedInit {
-  std::optional<InitOptions> options;
-  std::string error;
-};
-
 // The arguments after "--init".
 ParsedInit ParseInitArguments(const std::vector<Text>& arguments);
+// Both forms of the command line, with their options.
+std::string CheckUsage();
 
 // The process command line setup.exe would get: its quoted path, then the arguments quoted as
 // a Windows program expects them to be (blanks and quotation marks protected).

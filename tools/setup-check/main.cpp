@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,17 +16,26 @@
 
 namespace {
 
-constexpr int kCheckCouldNotRun = 3;
+using setup::check::kCheckCouldNotRun;
 
 void Print(std::FILE* stream, const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream); }
+
+// Help goes to standard output; a wrong argument, with the usage, to standard error.
+template <typename Options>
+std::optional<int> Unparsed(const setup::check::Parsed<Options>& parsed) {
+  if (parsed.options) return std::nullopt;
+  if (parsed.error.empty()) {
+    Print(stdout, setup::check::CheckUsage());
+    return setup::check::kCheckClean;
+  }
+  Print(stderr, "setup-check: " + parsed.error + "\n" + setup::check::CheckUsage());
+  return kCheckCouldNotRun;
+}
 
 int Init(const std::vector<setup::Text>& arguments) {
   using namespace setup::check;
   const ParsedInit parsed = ParseInitArguments(arguments);
-  if (!parsed.options) {
-    Print(stderr, "setup-check: " + parsed.error + "\n" + CheckUsage());
-    return kCheckCouldNotRun;
-  }
+  if (const auto exitCode = Unparsed(parsed)) return *exitCode;
   std::string report;
   const int exitCode = WriteStartingDistribution(*parsed.options, SystemPackageReader(), report);
   Print(exitCode == 0 ? stdout : stderr, report);
@@ -36,11 +46,7 @@ int Check(const std::vector<setup::Text>& arguments) {
   using namespace setup::check;
   if (!arguments.empty() && arguments.front() == u"--init") return Init({arguments.begin() + 1, arguments.end()});
   const ParsedArguments parsed = ParseCheckArguments(arguments);
-  if (!parsed.options) {
-    Print(parsed.error.empty() ? stdout : stderr,
-          (parsed.error.empty() ? "" : "setup-check: " + parsed.error + "\n") + CheckUsage());
-    return parsed.error.empty() ? 0 : kCheckCouldNotRun;
-  }
+  if (const auto exitCode = Unparsed(parsed)) return *exitCode;
   const CheckOptions& options = *parsed.options;
   const std::filesystem::path folder(options.distribution);
   std::error_code error;

@@ -90,11 +90,11 @@ TEST(StartingDistribution, PassesTheCheckAndInstallsWithTheGivenProperties) {
 }
 
 TEST(ParseInitArguments, TakesNamesOrNumbersAndRefusesTheRest) {
-  const ParsedInit parsed = ParseInitArguments({u"--force", u"w.msi", u"--min-os=xp-sp3", u"out", u"--cmdline",
+  const ParsedInit parsed = ParseInitArguments({u"--force", u"w.msi", u"--min-os=xp-sp3", u"/out", u"--cmdline",
                                                 u"A=1 B=2", u"--setup-exe", u"s.exe", u"--no-copy"});
   ASSERT_TRUE(parsed.options) << parsed.error;
   EXPECT_EQ(parsed.options->package, u"w.msi");
-  EXPECT_EQ(parsed.options->folder, u"out");
+  EXPECT_EQ(parsed.options->folder, u"/out");
   EXPECT_EQ(parsed.options->minimum.servicePack, 0x0300);
   EXPECT_EQ(parsed.options->cmdLine, u"A=1 B=2");
   EXPECT_EQ(parsed.options->setupExe, u"s.exe");
@@ -105,6 +105,7 @@ TEST(ParseInitArguments, TakesNamesOrNumbersAndRefusesTheRest) {
       {u"w.msi", u"d", u"e"},                            // two folders
       {u"w.msi", u"d", u"--min-os", u"xp-sp4"},          // no such name
       {u"w.msi", u"d", u"--min-os", u"6.1.7601.256.0"},  // a service pack beyond its byte
+      {u"w.msi", u"d", u"--min-os", u"6.1.7601.1"},
       {u"w.msi", u"d", u"--cmdline"},
       {u"w.msi", u"d", u"--copy"},
   };
