@@ -4,10 +4,10 @@
 
 #include "setup/base/chars.h"
 #include "setup/base/numbers.h"
+#include "setup/cmdline/setup_options.h"
 #include "setup/decisions/settings_names.h"
 #include "setup/driver/run.h"
 #include "setup/driver/version_number.h"
-#include "setup/cmdline/setup_options.h"
 #include "tools/setup-check/report.h"
 #include "tools/setup-check/result_codes.h"
 
@@ -130,7 +130,8 @@ struct KnownSections : std::vector<KnownSection> {
     push_back({name, std::move(keys), anyKey, ignoreCase});
   }
   KnownSection* Find(TextView name) {
-    const auto found = std::find_if(begin(), end(), [&](const KnownSection& k) { return SameName(k.name, name, k.ignoreCase); });
+    const auto found =
+        std::find_if(begin(), end(), [&](const KnownSection& k) { return SameName(k.name, name, k.ignoreCase); });
     return found == end() ? nullptr : &*found;
   }
 };
@@ -162,9 +163,8 @@ KnownSections SectionsRead(const SettingsScan& scan, const Text& packageName, bo
 }
 
 bool HasKey(const ScannedSection& section, TextView key, bool ignoreCase) {
-  return std::any_of(section.keys.begin(), section.keys.end(), [&](const ScannedKey& scanned) {
-    return SameName(scanned.key, key, ignoreCase);
-  });
+  return std::any_of(section.keys.begin(), section.keys.end(),
+                     [&](const ScannedKey& scanned) { return SameName(scanned.key, key, ignoreCase); });
 }
 
 // A near miss of a name the file lacks loses a setting: an error. Anything else only clutters.
@@ -172,9 +172,8 @@ void CheckKeys(const ScannedSection& section, const KnownSection& known, Finding
   if (known.anyKey) return;
   for (const ScannedKey& key : section.keys) {
     if (!key.hasEquals) continue;
-    const bool read = std::any_of(known.keys.begin(), known.keys.end(), [&](const Text& name) {
-      return SameName(name, key.key, known.ignoreCase);
-    });
+    const bool read = std::any_of(known.keys.begin(), known.keys.end(),
+                                  [&](const Text& name) { return SameName(name, key.key, known.ignoreCase); });
     if (read) continue;
     const std::string where = U(key.key) + " in [" + U(section.name) + "]";
     const std::optional<Text> meant = NearestName(key.key, known.keys);
@@ -248,7 +247,8 @@ void CheckPackageIdentity(const Observation& seen, Findings& out) {
   const size_t startup = SectionLine(settings.scan, kStartupSection);
   const Text productVersion = settings.Startup(kProductVersionKey);
   if (settings.productCode != package.productCode) {
-    out.Error("product-code-mismatch", kSettingsName, LineOr(settings.scan.LineOf(kStartupSection, kProductCodeKey), startup),
+    out.Error("product-code-mismatch", kSettingsName,
+              LineOr(settings.scan.LineOf(kStartupSection, kProductCodeKey), startup),
               "ProductCode \"" + U(settings.productCode) + "\" differs from the package's own \"" +
                   U(package.productCode) + "\": setup.exe asks whether the wrong product is installed");
   }
@@ -270,8 +270,9 @@ void CheckPackageReading(const Observation& seen, const std::string& packageFile
   if (!package.info.productVersion.empty()) {
     if (seen.instance.declaredName.empty()) return;
     out.Warning("instances-unread", packageFile, 0,
-                "the package has no File row \"" + U(kKeyFileId) + "\", so setup.exe stops reading it before the instance "
-                "file: the instance \"" +
+                "the package has no File row \"" + U(kKeyFileId) +
+                    "\", so setup.exe stops reading it before the instance "
+                    "file: the instance \"" +
                     U(seen.instance.declaredName) + "\" of setup.ini is never used");
     return;
   }
@@ -428,7 +429,8 @@ void CheckEngineUpdate(const Observation& seen, Findings& out) {
   out.Warning("engine-installer-missing", kSettingsName,
               LineOr(seen.settings.scan.LineOf(kMsiVersionSection, seen.os.list.requiredEngine), 0),
               "the installed engine (msi.dll " + U(engine.installed) + ") is older than " + U(engine.required) +
-                  ", the first key of [MsiVersion], but " + U(kEngineInstallerName) + " is not in the folder: setup.exe goes on "
+                  ", the first key of [MsiVersion], but " + U(kEngineInstallerName) +
+                  " is not in the folder: setup.exe goes on "
                   "with the old engine, and the installation may fail");
 }
 
@@ -533,7 +535,8 @@ std::string LanguageName(uint32_t languageId) {
 
 CheckExitCode ExitCodeFor(const std::vector<Finding>& findings) {
   CheckExitCode code = kCheckClean;
-  for (const Finding& finding : findings) code = std::max(code, finding.severity == Severity::kError ? kCheckErrors : kCheckWarnings);
+  for (const Finding& finding : findings)
+    code = std::max(code, finding.severity == Severity::kError ? kCheckErrors : kCheckWarnings);
   return code;
 }
 

@@ -136,9 +136,9 @@ void RunRecorder::KeepPackage(const SetupContext& context) {
   instance.adminUpdateMarker = run_.platform.Found(context.moduleDirectory + kAdministrativeUpdateMarker);
   if (!package.reached) return;
   const PackageInfo& info = context.package;
-  for (Text PackageInfo::*field : {&PackageInfo::packagePath, &PackageInfo::productCode, &PackageInfo::packageCode,
-                                   &PackageInfo::productVersion, &PackageInfo::keyFileVersion,
-                                   &PackageInfo::instanceProductCode, &PackageInfo::instanceName}) {
+  for (Text PackageInfo::*field :
+       {&PackageInfo::packagePath, &PackageInfo::productCode, &PackageInfo::packageCode, &PackageInfo::productVersion,
+        &PackageInfo::keyFileVersion, &PackageInfo::instanceProductCode, &PackageInfo::instanceName}) {
     package.info.*field = info.*field;
   }
   instance.declaredName = info.instanceName;

@@ -1,8 +1,7 @@
 #include "tools/setup-check/report.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
+#include <nlohmann/json.hpp>
 
 #include "setup/base/numbers.h"
 #include "setup/decisions/settings_names.h"
@@ -95,8 +94,11 @@ std::string DetectionName(InstalledProduct detection) {
 }
 
 Json RequirementJson(const OsRequirement& r) {
-  return {{"major", r.major}, {"minor", r.minor}, {"build", r.build},
-          {"servicePackMajor", r.servicePackMajor}, {"servicePackMinor", r.servicePackMinor}};
+  return {{"major", r.major},
+          {"minor", r.minor},
+          {"build", r.build},
+          {"servicePackMajor", r.servicePackMajor},
+          {"servicePackMinor", r.servicePackMinor}};
 }
 
 // Texts as a JSON array and as words joined by separator.
@@ -121,13 +123,17 @@ void DescribeAssumed(Report& report, const Observation& seen) {
   report.Value("schemaVersion", 1);
   report.Value("distribution", U(options.distribution));
   report.Value("modulePath", U(seen.modulePath));
-  report.Value("assumed", {{"os", RequirementJson(options.system)}, {"language", Hex(options.language)},
-                           {"engine", engine}, {"codePage", options.codePage}, {"installed", installedJson}});
+  report.Value("assumed", {{"os", RequirementJson(options.system)},
+                           {"language", Hex(options.language)},
+                           {"engine", engine},
+                           {"codePage", options.codePage},
+                           {"installed", installedJson}});
   const std::string installedText = Listed(installed, ", ").second;
-  report.Text("setup-check " + U(options.distribution) + " (setup.exe as " + U(seen.modulePath) + ")\nassumed: Windows " +
-              RequirementText(options.system) + ", user language " + U(FormatHex4(options.language)) + ", msi.dll " +
-              engine + ", ANSI code page " + std::to_string(options.codePage) +
-              ", installed: " + (installedText.empty() ? "none" : installedText) + "\n");
+  report.Text("setup-check " + U(options.distribution) + " (setup.exe as " + U(seen.modulePath) +
+              ")\nassumed: Windows " + RequirementText(options.system) + ", user language " +
+              U(FormatHex4(options.language)) + ", msi.dll " + engine + ", ANSI code page " +
+              std::to_string(options.codePage) + ", installed: " + (installedText.empty() ? "none" : installedText) +
+              "\n");
   // What an end-to-end test compares with the installer calls of setup.exe itself.
   const InstallView& install = seen.install;
   report.Value("commandLine", install.reached ? Json(U(install.commandLine)) : Json());
@@ -145,18 +151,19 @@ void DescribeOptions(Report& report, const CommandLineView& view) {
                             : view.parseResult == kParseRejected ? "rejected"
                                                                  : "usage";
   report.Field("parse", "parse", parse,
-               view.parseResult == kParseRejected ? "rejected: " + U(view.parseError.substr(0, view.parseError.find(u'\n')))
-               : view.parseResult == kParseHelp   ? "usage asked for"
-                                                  : parse);
+               view.parseResult == kParseRejected
+                   ? "rejected: " + U(view.parseError.substr(0, view.parseError.find(u'\n')))
+               : view.parseResult == kParseHelp ? "usage asked for"
+                                                : parse);
   report.Value("parseError", U(view.parseError));
   report.Field("installMode", "install mode", InstallModeName(view.installMode), InstallModeName(view.installMode));
   report.Field("uiLevel", "UI level", view.uiLevel, UiLevelText(view.uiLevel));
   const std::string code = U(view.languageCode.value_or(Text()));
   report.Field("languageId", "language", Hex(view.languageId),
-               U(FormatHex4(view.languageId)) +
-                   (!view.languageCode        ? " (the user's default)"
-                    : view.languageCodeKnown ? " (from /l " + code + ")"
-                                             : " (/l " + code + " is no code it knows: the user's)"));
+               U(FormatHex4(view.languageId)) + (!view.languageCode ? " (the user's default)"
+                                                 : view.languageCodeKnown
+                                                     ? " (from /l " + code + ")"
+                                                     : " (/l " + code + " is no code it knows: the user's)"));
   report.Value("languageOption", OrNull(view.languageCode));
   report.Value("languageOptionKnown", view.languageCodeKnown);
   report.Field("debugLog", "debug log", view.debugLogPath);
@@ -222,15 +229,18 @@ void DescribeOperatingSystems(Report& report, const OsView& view, const CheckOpt
   report.Begin("operatingSystems", "Operating-system entries (given system " + RequirementText(options.system) + ")");
   report.NotReached(view.msiVersionKeyCount == 0, "[MsiVersion] has no key: no entry is looked at");
   const SystemsList& list = view.list;
-  report.Field("requiredEngine", "[MsiVersion]", U(list.requiredEngine),
-               U(list.requiredEngine) + "=" + U(list.listSection) +
-                   (view.msiVersionKeyCount > 1 ? " (first of " + std::to_string(view.msiVersionKeyCount) + " keys)" : ""));
+  report.Field(
+      "requiredEngine", "[MsiVersion]", U(list.requiredEngine),
+      U(list.requiredEngine) + "=" + U(list.listSection) +
+          (view.msiVersionKeyCount > 1 ? " (first of " + std::to_string(view.msiVersionKeyCount) + " keys)" : ""));
   report.Value("msiVersionKeys", view.msiVersionKeyCount);
   report.Value("listSection", U(list.listSection));
   report.Field("listFound", view.listFound ? "" : "[" + U(list.listSection) + "]", view.listFound, "is missing");
   report.Value("entries", Json::array());
   for (const OsEntryView& entry : view.entries) {
-    Json element = {{"name", U(entry.name)}, {"value", U(entry.value)}, {"enabled", entry.enabled},
+    Json element = {{"name", U(entry.name)},
+                    {"value", U(entry.value)},
+                    {"enabled", entry.enabled},
                     {"sectionFound", entry.sectionFound}};
     element.update(RequirementJson(entry.requirement));
     element["neverSatisfied"] = IsNeverMet(entry.requirement);
@@ -285,8 +295,9 @@ void DescribePackage(Report& report, const PackageView& package, const InstanceV
   report.Field("file", "instance file", U(instance.file), U(instance.file) + (instance.fileExists ? "" : " (missing)"));
   report.Value("fileExists", instance.fileExists);
   report.Field("name", package.reached ? "instance" : "", U(info.instanceName),
-               info.instanceName.empty() ? "(none)"
-                                         : Quoted(info.instanceName) + ", ProductCode " + OrNone(info.instanceProductCode));
+               info.instanceName.empty()
+                   ? "(none)"
+                   : Quoted(info.instanceName) + ", ProductCode " + OrNone(info.instanceProductCode));
   report.Value("productCode", U(info.instanceProductCode));
   report.Value("declaredName", U(instance.declaredName));
   if (info.instanceName.empty() && !instance.declaredName.empty()) {
@@ -313,15 +324,18 @@ void DescribeInstall(Report& report, const InstallView& view) {
   report.Field("propertyString", "property string", U(view.propertyString), Quoted(view.propertyString));
   report.Field("commandLine", "MsiInstallProductW", U(view.commandLine),
                Quoted(view.packagePath) + ", " + Quoted(view.commandLine));
-  report.Field("uiLevel", "MsiSetInternalUI", OrNull(view.uiLevel), view.uiLevel ? UiLevelText(*view.uiLevel) : "not called");
-  report.Field("log", view.log ? "MsiEnableLogW" : "",
-               view.log ? Json{{"mode", view.log->mode}, {"path", U(view.log->path)}, {"attributes", view.log->attributes}}
-                        : Json(),
-               view.log ? std::to_string(view.log->mode) + ", " + Quoted(view.log->path) + ", " +
-                              std::to_string(view.log->attributes)
-                        : "");
+  report.Field("uiLevel", "MsiSetInternalUI", OrNull(view.uiLevel),
+               view.uiLevel ? UiLevelText(*view.uiLevel) : "not called");
+  report.Field(
+      "log", view.log ? "MsiEnableLogW" : "",
+      view.log ? Json{{"mode", view.log->mode}, {"path", U(view.log->path)}, {"attributes", view.log->attributes}}
+               : Json(),
+      view.log
+          ? std::to_string(view.log->mode) + ", " + Quoted(view.log->path) + ", " + std::to_string(view.log->attributes)
+          : "");
   const std::optional<FileProbe>& transform = view.languageTransform;
-  report.Value("languageTransform", transform ? Json{{"path", U(transform->path)}, {"found", transform->found}} : Json());
+  report.Value("languageTransform",
+               transform ? Json{{"path", U(transform->path)}, {"found", transform->found}} : Json());
   report.Value("calls", view.calls);
   report.End();
 }
@@ -355,11 +369,15 @@ void DescribeFindings(Report& report, const std::vector<Finding>& findings) {
     const bool error = finding.severity == Severity::kError;
     errors += error ? 1 : 0;
     report.Item("findings",
-                {{"severity", error ? "error" : "warning"}, {"code", finding.code}, {"file", finding.file},
-                 {"line", finding.line == 0 ? Json() : Json(finding.line)}, {"message", finding.message}},
+                {{"severity", error ? "error" : "warning"},
+                 {"code", finding.code},
+                 {"file", finding.file},
+                 {"line", finding.line == 0 ? Json() : Json(finding.line)},
+                 {"message", finding.message}},
                 "", "");
     const std::string where = finding.file + (finding.line == 0 ? "" : ":" + std::to_string(finding.line));
-    report.Line(std::string(error ? "error   " : "warning ") + where + ": " + finding.message + " [" + finding.code + "]");
+    report.Line(std::string(error ? "error   " : "warning ") + where + ": " + finding.message + " [" + finding.code +
+                "]");
   }
   const size_t warnings = findings.size() - errors;
   report.Line(findings.empty() ? "none"

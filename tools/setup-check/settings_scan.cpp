@@ -72,7 +72,8 @@ void SettingsScanner::SectionDropped(size_t nameAt) {
 }
 
 void SettingsScanner::PairParsed(size_t keyAt, TextView key, TextView value, bool hasEquals) {
-  if (!current_->sections.empty()) current_->sections.back().keys.push_back({Text(key), Text(value), LineAt(keyAt), hasEquals});
+  if (!current_->sections.empty())
+    current_->sections.back().keys.push_back({Text(key), Text(value), LineAt(keyAt), hasEquals});
 }
 
 void SettingsScan::NoteBytes(std::string_view bytes) {
