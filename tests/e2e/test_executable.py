@@ -1,5 +1,6 @@
 """The shipped build/windows/setup.exe as a file: 32-bit x86, graphical subsystem, a manifest that
-asks for no elevation, a version resource, and an import table of system libraries only.
+asks for no elevation, themed controls and per-monitor scaling, a version resource, and an import
+table of system libraries only.
 
 setup.exe usually runs from a folder others can write to (Downloads, a share). Windows takes the
 KnownDLLs (kernel32, user32, ...) from the system folder whatever lies beside the program, but any
@@ -10,6 +11,7 @@ import re
 import struct
 import subprocess
 import unittest
+from xml.etree import ElementTree
 
 import wineharness as wh
 
@@ -18,6 +20,17 @@ KNOWN_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "ole32.
               "oleaut32.dll", "shell32.dll", "shlwapi.dll", "comdlg32.dll", "msvcrt.dll",
               "rpcrt4.dll", "imm32.dll", "ws2_32.dll", "ntdll.dll"}
 RT_VERSION, RT_MANIFEST = 16, 24
+ASM_V1, ASM_V3 = "urn:schemas-microsoft-com:asm.v1", "urn:schemas-microsoft-com:asm.v3"
+COMPATIBILITY = "urn:schemas-microsoft-com:compatibility.v1"
+DPI_2005 = "http://schemas.microsoft.com/SMI/2005/WindowsSettings"
+DPI_2016 = "http://schemas.microsoft.com/SMI/2016/WindowsSettings"
+SUPPORTED_SYSTEMS = ["{e2011457-1546-43c5-a5fe-008deee3d3f0}",   # Vista
+                     "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",   # 7
+                     "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",   # 8
+                     "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",   # 8.1
+                     "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"]   # 10 and 11
+COMMON_CONTROLS_6 = {"type": "win32", "name": "Microsoft.Windows.Common-Controls",
+                     "version": "6.0.0.0", "publicKeyToken": "6595b64144ccf1df"}
 IMAGE_FILE_32BIT_MACHINE = 0x0100
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
 
@@ -88,13 +101,24 @@ class ExecutableTest(unittest.TestCase):
         self.assertEqual(self.image.subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI)
         self.assertRegex(self.headers, r"Subsystem\s+00000002\s+\(Windows GUI\)")
 
-    def test_manifest_asks_to_run_as_the_invoker_on_the_supported_systems(self):
+    def test_manifest_asks_for_the_invoker_themed_controls_and_sharp_scaling(self):
         manifests = self.image.resources(RT_MANIFEST)
         self.assertEqual(len(manifests), 1)
-        manifest = manifests[0].decode("utf-8")
-        self.assertRegex(manifest, r'<requestedExecutionLevel\s+level="asInvoker"')
-        windows_10 = "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"
-        self.assertIn(f'<supportedOS Id="{windows_10}"/>', manifest)
+        manifest = ElementTree.fromstring(manifests[0])
+        levels = manifest.findall(f"{{{ASM_V3}}}trustInfo/{{{ASM_V3}}}security/"
+                                  f"{{{ASM_V3}}}requestedPrivileges/{{{ASM_V3}}}requestedExecutionLevel")
+        self.assertEqual([level.get("level") for level in levels], ["asInvoker"])
+        systems = manifest.findall(f"{{{COMPATIBILITY}}}compatibility/{{{COMPATIBILITY}}}application/"
+                                   f"{{{COMPATIBILITY}}}supportedOS")
+        self.assertEqual([system.get("Id") for system in systems], SUPPORTED_SYSTEMS)
+        dependencies = manifest.findall(f"{{{ASM_V1}}}dependency/{{{ASM_V1}}}dependentAssembly/"
+                                        f"{{{ASM_V1}}}assemblyIdentity")
+        self.assertEqual([{key: d.get(key) for key in COMMON_CONTROLS_6} for d in dependencies],
+                         [COMMON_CONTROLS_6])
+        settings = manifest.find(f"{{{ASM_V3}}}application/{{{ASM_V3}}}windowsSettings")
+        # Windows 10 1607 and later take the first value they know; older ones read dpiAware.
+        self.assertEqual(settings.findtext(f"{{{DPI_2016}}}dpiAwareness"), "PerMonitorV2, PerMonitor")
+        self.assertEqual(settings.findtext(f"{{{DPI_2005}}}dpiAware"), "true/pm")
 
     def test_version_resource_names_the_program(self):
         versions = self.image.resources(RT_VERSION)

@@ -765,6 +765,13 @@ def setup_exe() -> Optional[Path]:
     return path if path.is_file() else None
 
 
+def branded_setup_exe() -> Optional[Path]:
+    """setup.exe branded with tests/e2e/sample-brand.json, or None while it has not been built."""
+    path = Path(os.environ.get("SETUP_BRANDED_EXE",
+                               REPO / "build" / "windows" / "tests" / "e2e" / "branded" / "setup.exe"))
+    return path if path.is_file() else None
+
+
 # --------------------------------------------------------------------------------------------
 # Base classes of test cases
 
