@@ -70,11 +70,6 @@ bool CutByTheReader(TextView value) { return value.find_first_of(u"[#;\r\n") != 
 Text Section(TextView name) { return Text(u"[").append(name).append(u"]\n"); }
 Text Line(TextView key, TextView value) { return Text(key).append(u"=").append(value).append(u"\n"); }
 
-// "2.0" for 200: the engine version as [MsiVersion] names it.
-Text EngineVersionText(int32_t pageCount) {
-  return FormatDecimal(pageCount / 100) + u"." + FormatDecimal(pageCount % 100);
-}
-
 // The lines as a Windows text file: CR LF, and a UTF-8 mark once anything is beyond ASCII.
 std::string WindowsTextFile(TextView lines) {
   const bool ascii = std::ranges::all_of(lines, [](char16_t c) { return c < 0x80; });
@@ -94,11 +89,6 @@ Text RelativeLocation(const fs::path& package, const fs::path& folder) {
   Text text = TextOf(package.lexically_relative(folder));
   std::ranges::replace(text, u'/', u'\\');
   return text;
-}
-
-bool SameFile(const fs::path& a, const fs::path& b) {
-  std::error_code error;
-  return fs::equivalent(a, b, error);
 }
 
 struct Output {
@@ -188,6 +178,7 @@ std::string MinimumWindowsNames() {
 std::string StartingSettings(const PackageFacts& package, const Text& location, const InitOptions& options) {
   const MinimumWindows& windows = options.minimum;
   const int32_t engine = package.engineVersion > 0 ? package.engineVersion : kUnstatedEngine;
+  const Text engineVersion = FormatDecimal(engine / 100) + u"." + FormatDecimal(engine % 100);  // 301: "3.1"
   Text text = u"; Written by setup-check --init from the package. " + Text(kProductCodeKey) + u" and " +
               kProductVersionKey + u" are the\n; package's own: setup.exe compares them with the installed product, "
               u"all four parts exactly.\n";
@@ -201,7 +192,7 @@ std::string StartingSettings(const PackageFacts& package, const Text& location, 
               ? u"; The lowest Windows Installer engine, from the package's summary (page count " +
                     FormatDecimal(engine) + u"),\n; then the list of systems.\n"
               : u"; The package names no engine version: 2.0, the first engine of its kind.\n";
-  text += Section(kMsiVersionSection) + Line(EngineVersionText(engine), kSystemsSection) + u"\n";
+  text += Section(kMsiVersionSection) + Line(engineVersion, kSystemsSection) + u"\n";
   text += Text(u"; Each key set to ") + kEnabledEntry +
           u" names a section with the lowest version of a system; 0 turns it off.\n";
   text += Section(kSystemsSection) + Line(windows.section, kEnabledEntry) + u"\n";
@@ -233,7 +224,7 @@ int WriteStartingDistribution(const InitOptions& options, const FakeModule& pack
                               ResultCodeText(facts.result) + ")");
   }
 
-  const bool packageInFolder = SameFile(package.parent_path(), folder);
+  const bool packageInFolder = fs::equivalent(package.parent_path(), folder, error);
   const bool copy = options.copyPackage && !packageInFolder;
   const Text location = copy || packageInFolder ? TextOf(package.filename()) : RelativeLocation(package, folder);
   if (location.empty()) {
@@ -252,7 +243,7 @@ int WriteStartingDistribution(const InitOptions& options, const FakeModule& pack
   if (options.setupExe) {
     const fs::path setupExe = fs::absolute(fs::path(*options.setupExe), error);
     if (!fs::is_regular_file(setupExe, error)) return Refuse(report, "no such file: " + ToUtf8(*options.setupExe));
-    if (!SameFile(setupExe, folder / kSetupExe)) outputs.push_back({folder / kSetupExe, {}, setupExe});
+    if (!fs::equivalent(setupExe, folder / kSetupExe, error)) outputs.push_back({folder / kSetupExe, {}, setupExe});
   }
 
   const std::string existing = FindExisting(outputs);
