@@ -4,8 +4,12 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "setup/base/chars.h"
+#include "setup/base/numbers.h"
+#include "setup/decisions/settings_names.h"
+#include "setup/driver/run.h"
 #include "tools/setup-check/host_paths.h"
 #include "tools/setup-check/result_codes.h"
 
@@ -16,74 +20,75 @@ namespace {
 constexpr int kWritten = 0;
 constexpr int kNothingWritten = 3;
 constexpr int32_t kUnstatedEngine = 200;  // what a package that names no engine can count on
-
-struct NamedWindows {
-  const char16_t* key;
-  MinimumWindows windows;
+// The section PackageName names and the list [MsiVersion] names: the tool's choice, not read by name.
+constexpr char16_t kPackageSection[] = u"Package";
+constexpr char16_t kSystemsSection[] = u"Systems";
+constexpr char16_t kSetupExe[] = u"setup.exe";
+// The English texts of the usage messages, in the order of their identifiers.
+constexpr std::array<const char16_t*, kUsageMessages.size()> kUsageTexts = {
+    u"Usage: setup.exe /l language /S /a /x /debuglog file /? PROPERTY=value ...",
+    u"/l en, /l de, ... chooses the language of the messages. /S installs without any user interface.",
+    u"/a makes an administrative installation. /x removes the product.",
+    u"/debuglog file writes the Windows Installer log to that file. /? shows this text.",
 };
 
+struct NamedWindows {
+  const char16_t* key;  // as --min-os takes it
+  MinimumWindows windows;
+};
 // Build numbers of the first release of each; a service pack is its word, 512 for 2.0.
 const std::array<NamedWindows, 13> kWindows = {{
-    {u"xp", {u"WinXP", "Windows XP", 5, 1, 2600, 0}},
-    {u"xp-sp1", {u"WinXPSP1", "Windows XP Service Pack 1", 5, 1, 2600, 0x0100}},
-    {u"xp-sp2", {u"WinXPSP2", "Windows XP Service Pack 2", 5, 1, 2600, 0x0200}},
-    {u"xp-sp3", {u"WinXPSP3", "Windows XP Service Pack 3", 5, 1, 2600, 0x0300}},
-    {u"vista", {u"Vista", "Windows Vista", 6, 0, 6000, 0}},
-    {u"vista-sp1", {u"VistaSP1", "Windows Vista Service Pack 1", 6, 0, 6001, 0x0100}},
-    {u"vista-sp2", {u"VistaSP2", "Windows Vista Service Pack 2", 6, 0, 6002, 0x0200}},
-    {u"7", {u"Win7", "Windows 7", 6, 1, 7600, 0}},
-    {u"7-sp1", {u"Win7SP1", "Windows 7 Service Pack 1", 6, 1, 7601, 0x0100}},
-    {u"8", {u"Win8", "Windows 8", 6, 2, 9200, 0}},
-    {u"8.1", {u"Win81", "Windows 8.1", 6, 3, 9600, 0}},
-    {u"10", {u"Win10", "Windows 10", 10, 0, 10240, 0}},
-    {u"11", {u"Win11", "Windows 11", 10, 0, 22000, 0}},
+    {u"xp", {u"WinXP", u"Windows XP", 5, 1, 2600, 0}},
+    {u"xp-sp1", {u"WinXPSP1", u"Windows XP Service Pack 1", 5, 1, 2600, 0x0100}},
+    {u"xp-sp2", {u"WinXPSP2", u"Windows XP Service Pack 2", 5, 1, 2600, 0x0200}},
+    {u"xp-sp3", {u"WinXPSP3", u"Windows XP Service Pack 3", 5, 1, 2600, 0x0300}},
+    {u"vista", {u"Vista", u"Windows Vista", 6, 0, 6000, 0}},
+    {u"vista-sp1", {u"VistaSP1", u"Windows Vista Service Pack 1", 6, 0, 6001, 0x0100}},
+    {u"vista-sp2", {u"VistaSP2", u"Windows Vista Service Pack 2", 6, 0, 6002, 0x0200}},
+    {u"7", {u"Win7", u"Windows 7", 6, 1, 7600, 0}},
+    {u"7-sp1", {u"Win7SP1", u"Windows 7 Service Pack 1", 6, 1, 7601, 0x0100}},
+    {u"8", {u"Win8", u"Windows 8", 6, 2, 9200, 0}},
+    {u"8.1", {u"Win81", u"Windows 8.1", 6, 3, 9600, 0}},
+    {u"10", {u"Win10", u"Windows 10", 10, 0, 10240, 0}},
+    {u"11", {u"Win11", u"Windows 11", 10, 0, 22000, 0}},
 }};
 
-std::string Ascii(TextView text) { return ToUtf8(text); }
-
 // A value setup.exe reads back whole: "[" would start a section, and the reader cuts a line at
-// its last "#" and ";". In texts that only label, they give way to their full-width look-alikes.
+// its last "#" and ";". In texts that only label, they give way to their full-width look-alikes,
+// which mirror ASCII from U+FF01 on.
 Text Labelled(TextView text) {
-  constexpr TextView kCut = u"[]#;";
-  constexpr TextView kLookAlike = u"\uFF3B\uFF3D\uFF03\uFF1B";
-  Text safe;
-  for (const char16_t c : text) {
-    const size_t cut = kCut.find(c);
-    safe += c == u'\r' || c == u'\n' ? u' ' : cut == TextView::npos ? c : kLookAlike[cut];
+  Text safe(text);
+  for (char16_t& c : safe) {
+    if (c == u'\r' || c == u'\n') c = u' ';
+    if (TextView(u"[]#;").find(c) != TextView::npos) c += 0xFEE0;
   }
   return safe;
 }
 
-// One "key=value" line.
-std::string Line(const std::string& key, const std::string& value) { return key + "=" + value + "\n"; }
-
 bool CutByTheReader(TextView value) { return value.find_first_of(u"[#;\r\n") != TextView::npos; }
 
+Text Section(TextView name) { return Text(u"[").append(name).append(u"]\n"); }
+Text Line(TextView key, TextView value) { return Text(key).append(u"=").append(value).append(u"\n"); }
+
 // The lines as a Windows text file: CR LF, and a UTF-8 mark once anything is beyond ASCII.
-std::string WindowsTextFile(const std::string& lines) {
-  const bool ascii =
-      std::all_of(lines.begin(), lines.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+std::string WindowsTextFile(TextView lines) {
+  const bool ascii = std::ranges::all_of(lines, [](char16_t c) { return c < 0x80; });
   std::string bytes = ascii ? "" : "\xEF\xBB\xBF";
-  for (const char c : lines) {
+  for (const char c : ToUtf8(lines)) {
     if (c == '\n') bytes += '\r';
     bytes += c;
   }
   return bytes;
 }
 
-fs::path PathOf(const Text& text) { return fs::path(std::u16string(text)); }
+std::string Utf8Of(const fs::path& path) { return ToUtf8(TextOf(path)); }
 
 // Where Location points when the package stays where it lies: relative to the folder, with
-// Windows separators, as setup.exe joins it to its own directory.
+// Windows separators, as setup.exe joins it to its own directory. Empty on another drive.
 Text RelativeLocation(const fs::path& package, const fs::path& folder) {
   Text text = TextOf(package.lexically_relative(folder));
-  std::replace(text.begin(), text.end(), u'/', u'\\');
+  std::ranges::replace(text, u'/', u'\\');
   return text;
-}
-
-bool SameFile(const fs::path& a, const fs::path& b) {
-  std::error_code error;
-  return fs::equivalent(a, b, error);
 }
 
 struct Output {
@@ -91,6 +96,59 @@ struct Output {
   std::string bytes;  // written when source is empty
   fs::path source;    // copied when set
 };
+
+PackageFacts ReadFactsWith(const FakeModule& packageReader, const fs::path& package) {
+  HostPlatform platform;
+  platform.modules[u"msi.dll"] = packageReader;
+  MsiLibrary msi(platform);
+  msi.Bind();
+  return ReadPackageFacts(msi, TextOf(package));
+}
+
+// Windows finds "SETUP.INI" when asked for "Setup.ini": a file differing in case is the same
+// file there, and is the one overwritten. Returns a line for each file that exists.
+std::string FindExisting(std::vector<Output>& outputs) {
+  std::string existing;
+  std::error_code error;
+  for (Output& output : outputs) {
+    const fs::path found = ResolveHostPath(TextOf(output.target));
+    if (!fs::exists(found, error)) continue;
+    output.target = found;
+    existing += "\n  " + Utf8Of(found);
+  }
+  return existing;
+}
+
+std::error_code Write(const Output& output) {
+  std::error_code error;
+  if (!output.source.empty()) {
+    fs::copy_file(output.source, output.target, fs::copy_options::overwrite_existing, error);
+    return error;
+  }
+  std::ofstream file(output.target, std::ios::binary | std::ios::trunc);
+  file.write(output.bytes.data(), static_cast<std::streamsize>(output.bytes.size()));
+  return file ? error : std::make_error_code(std::errc::io_error);
+}
+
+int Refuse(std::string& report, const std::string& why) {
+  report += "setup-check: " + why + "\n";
+  return kNothingWritten;
+}
+
+// The operating-system entry, with a word on the ServicePack word, which people misread.
+Text EntrySection(const MinimumWindows& windows) {
+  const uint16_t servicePack = windows.servicePack;
+  Text text = u"; " + windows.name + u" or later.";
+  if (servicePack != 0) {
+    text += Text(u" ") + kServicePackKey + u" " + FormatDecimal(servicePack) + u" is service pack " +
+            FormatDecimal(servicePack >> 8) + u"." + FormatDecimal(servicePack & 0xFF) +
+            u":\n; the major number times 256 plus the minor number.";
+  }
+  text += u"\n" + Section(windows.section) + Line(kMajorVersionKey, FormatDecimal(windows.major)) +
+          Line(kMinorVersionKey, FormatDecimal(windows.minor)) + Line(kBuildNumberKey, FormatDecimal(windows.build));
+  if (servicePack != 0) text += Line(kServicePackKey, FormatDecimal(servicePack));
+  return text;
+}
 
 }  // namespace
 
@@ -102,155 +160,105 @@ std::optional<MinimumWindows> MinimumWindowsNamed(TextView name) {
 }
 
 MinimumWindows MinimumWindowsOf(const SystemVersion& system) {
-  MinimumWindows windows;
-  windows.section = u"Windows";
-  windows.name = "Windows " + std::to_string(system.major) + "." + std::to_string(system.minor) + " build " +
-                 std::to_string(system.build);
-  windows.major = system.major;
-  windows.minor = system.minor;
-  windows.build = system.build;
-  windows.servicePack = static_cast<uint16_t>(system.servicePackMajor << 8 | system.servicePackMinor);
-  if (windows.servicePack != 0) {
-    windows.name +=
-        " Service Pack " + std::to_string(system.servicePackMajor) + "." + std::to_string(system.servicePackMinor);
+  const auto servicePack = static_cast<uint16_t>(system.servicePackMajor << 8 | system.servicePackMinor);
+  Text name = u"Windows " + FormatDecimal(system.major) + u"." + FormatDecimal(system.minor) + u" build " +
+              FormatDecimal(system.build);
+  if (servicePack != 0) {
+    name += u" Service Pack " + FormatDecimal(system.servicePackMajor) + u"." + FormatDecimal(system.servicePackMinor);
   }
-  return windows;
+  return {u"Windows", name, system.major, system.minor, system.build, servicePack};
 }
 
 std::string MinimumWindowsNames() {
   std::string names;
-  for (const NamedWindows& named : kWindows) names += (names.empty() ? "" : ", ") + Ascii(named.key);
+  for (const NamedWindows& named : kWindows) names += (names.empty() ? "" : ", ") + ToUtf8(named.key);
   return names;
 }
 
 std::string StartingSettings(const PackageFacts& package, const Text& location, const InitOptions& options) {
   const MinimumWindows& windows = options.minimum;
   const int32_t engine = package.engineVersion > 0 ? package.engineVersion : kUnstatedEngine;
-  const std::string section = Ascii(windows.section);
-  std::string text =
-      "; Written by setup-check --init from the package. ProductCode and ProductVersion are the\n"
-      "; package's own: setup.exe compares them with the installed product, all four parts exactly.\n"
-      "[Startup]\n";
-  text += Line("Product", ToUtf8(Labelled(package.productName)));
-  text += Line("PackageName", "Package");
-  text += Line("ProductVersion", ToUtf8(package.productVersion));
-  text += Line("ProductCode", ToUtf8(package.productCode));
-  if (!options.cmdLine.empty()) text += Line("CmdLine", ToUtf8(options.cmdLine));
-  text += "\n[Package]\n" + Line("Location", ToUtf8(location)) + "\n";
+  const Text engineVersion = FormatDecimal(engine / 100) + u"." + FormatDecimal(engine % 100);  // 301: "3.1"
+  Text text = u"; Written by setup-check --init from the package. " + Text(kProductCodeKey) + u" and " +
+              kProductVersionKey + u" are the\n; package's own: setup.exe compares them with the installed product, "
+              u"all four parts exactly.\n";
+  text += Section(kStartupSection) + Line(kProductKey, Labelled(package.productName)) +
+          Line(kPackageNameKey, kPackageSection) + Line(kProductVersionKey, package.productVersion) +
+          Line(kProductCodeKey, package.productCode);
+  if (!options.cmdLine.empty()) text += Line(kCmdLineKey, options.cmdLine);
+  text += u"\n" + Section(kPackageSection) + Line(kLocationKey, location) + u"\n";
 
-  text += package.engineVersion > 0 ? "; The lowest Windows Installer engine, from the package's summary (page count " +
-                                          std::to_string(engine) + "),\n; then the list of systems.\n"
-                                    : "; The package names no engine version: 2.0, the first engine of its kind.\n";
-  text += "[MsiVersion]\n" + Line(Ascii(EngineVersionText(engine)), "Systems") + "\n";
-  text += "; Each key set to 1 names a section with the lowest version of a system; 0 turns it off.\n";
-  text += "[Systems]\n" + Line(section, "1") + "\n";
-
-  text += "; " + windows.name + " or later.";
-  if (windows.servicePack != 0) {
-    text += " ServicePack " + std::to_string(windows.servicePack) + " is service pack " +
-            std::to_string(windows.servicePack >> 8) + "." + std::to_string(windows.servicePack & 0xFF) +
-            ":\n; the major number times 256 plus the minor number.";
-  }
-  text += "\n[" + section + "]\n";
-  text += Line("MajorVer", std::to_string(windows.major));
-  text += Line("MinorVer", std::to_string(windows.minor));
-  text += Line("BuildNo", std::to_string(windows.build));
-  if (windows.servicePack != 0) text += Line("ServicePack", std::to_string(windows.servicePack));
-  return WindowsTextFile(text);
+  text += package.engineVersion > 0
+              ? u"; The lowest Windows Installer engine, from the package's summary (page count " +
+                    FormatDecimal(engine) + u"),\n; then the list of systems.\n"
+              : u"; The package names no engine version: 2.0, the first engine of its kind.\n";
+  text += Section(kMsiVersionSection) + Line(engineVersion, kSystemsSection) + u"\n";
+  text += Text(u"; Each key set to ") + kEnabledEntry +
+          u" names a section with the lowest version of a system; 0 turns it off.\n";
+  text += Section(kSystemsSection) + Line(windows.section, kEnabledEntry) + u"\n";
+  return WindowsTextFile(text + EntrySection(windows));
 }
 
 std::string StartingMessages(const PackageFacts& package, const MinimumWindows& minimum) {
-  const std::string product = package.productName.empty() ? "This product" : ToUtf8(Labelled(package.productName));
-  return WindowsTextFile("[0x0409]\n" +
-                   Line("1150", product + " needs " + minimum.name + " or later. Setup cannot continue.") +
-                   "1203=Usage: setup.exe /l language /S /a /x /debuglog file /? PROPERTY=value ...\n"
-                   "1204=/l en, /l de, ... chooses the language of the messages. /S installs without any user "
-                   "interface.\n"
-                   "1205=/a makes an administrative installation. /x removes the product.\n"
-                   "1206=/debuglog file writes the Windows Installer log to that file. /? shows this text.\n");
+  const Text product = package.productName.empty() ? u"This product" : Labelled(package.productName);
+  Text text = Section(kFallbackLanguage) +
+              Line(kUnsupportedSystemMessage, product + u" needs " + minimum.name + u" or later. Setup cannot continue.");
+  for (size_t i = 0; i < kUsageMessages.size(); ++i) text += Line(kUsageMessages[i], kUsageTexts[i]);
+  return WindowsTextFile(text);
 }
 
 int WriteStartingDistribution(const InitOptions& options, const FakeModule& packageReader, std::string& report) {
+  report.clear();
   std::error_code error;
-  const fs::path package = fs::absolute(PathOf(options.package), error).lexically_normal();
-  const fs::path folder = fs::absolute(PathOf(options.folder), error).lexically_normal();
-  if (!fs::is_regular_file(package, error)) {
-    report = "setup-check: no such package: " + ToUtf8(options.package) + "\n";
-    return kNothingWritten;
-  }
+  const fs::path package = fs::absolute(fs::path(options.package), error).lexically_normal();
+  const fs::path folder = fs::absolute(fs::path(options.folder), error).lexically_normal();
+  if (!fs::is_regular_file(package, error)) return Refuse(report, "no such package: " + ToUtf8(options.package));
   if (CutByTheReader(options.cmdLine)) {
-    report =
-        "setup-check: --cmdline cannot hold \"[\", \"#\" or \";\": setup.exe's settings reader cuts the line "
-        "there; give such properties on setup.exe's command line instead\n";
-    return kNothingWritten;
+    return Refuse(report,
+                  "--cmdline cannot hold \"[\", \"#\" or \";\": setup.exe's settings reader cuts the line there; "
+                  "give such properties on setup.exe's command line instead");
   }
-  HostPlatform platform;
-  platform.modules[u"msi.dll"] = packageReader;
-  MsiLibrary msi(platform);
-  msi.Bind();
-  const PackageFacts facts = ReadPackageFacts(msi, TextOf(package));
+  const PackageFacts facts = ReadFactsWith(packageReader, package);
   if (facts.result != 0 || facts.productCode.empty() || facts.productVersion.empty()) {
-    report = "setup-check: cannot read ProductCode and ProductVersion of " + ToUtf8(options.package) + " (result " +
-             ResultCodeText(facts.result) + ")\n";
-    return kNothingWritten;
+    return Refuse(report, "cannot read ProductCode and ProductVersion of " + ToUtf8(options.package) + " (result " +
+                              ResultCodeText(facts.result) + ")");
   }
 
-  const bool packageInFolder = SameFile(package.parent_path(), folder);
+  const bool packageInFolder = fs::equivalent(package.parent_path(), folder, error);
   const bool copy = options.copyPackage && !packageInFolder;
   const Text location = copy || packageInFolder ? TextOf(package.filename()) : RelativeLocation(package, folder);
   if (location.empty()) {
-    report =
-        "setup-check: the package lies on another drive than the folder, and Location is always relative to "
-        "setup.exe's folder: leave out --no-copy\n";
-    return kNothingWritten;
+    return Refuse(report,
+                  "the package lies on another drive than the folder, and " + ToUtf8(kLocationKey) +
+                      " is always relative to setup.exe's folder: leave out --no-copy");
   }
   if (CutByTheReader(location)) {
-    report = "setup-check: the package's path cannot stand in Setup.ini: \"[\", \"#\" and \";\" cut its line\n";
-    return kNothingWritten;
+    return Refuse(report, "the package's path cannot stand in " + ToUtf8(kSettingsFileName) +
+                              ": \"[\", \"#\" and \";\" cut its line");
   }
-  std::vector<Output> outputs = {{folder / "Setup.ini", StartingSettings(facts, location, options), {}},
-                                 {folder / "0x0409.ini", StartingMessages(facts, options.minimum), {}}};
+  std::vector<Output> outputs = {
+      {folder / kSettingsFileName, StartingSettings(facts, location, options), {}},
+      {folder / (Text(kFallbackLanguage) + kLanguageFileExtension), StartingMessages(facts, options.minimum), {}}};
   if (copy) outputs.push_back({folder / package.filename(), {}, package});
   if (options.setupExe) {
-    const fs::path setupExe = fs::absolute(PathOf(*options.setupExe), error);
-    if (!fs::is_regular_file(setupExe, error)) {
-      report = "setup-check: no such file: " + ToUtf8(*options.setupExe) + "\n";
-      return kNothingWritten;
-    }
-    if (!SameFile(setupExe, folder / "setup.exe")) outputs.push_back({folder / "setup.exe", {}, setupExe});
+    const fs::path setupExe = fs::absolute(fs::path(*options.setupExe), error);
+    if (!fs::is_regular_file(setupExe, error)) return Refuse(report, "no such file: " + ToUtf8(*options.setupExe));
+    if (!fs::equivalent(setupExe, folder / kSetupExe, error)) outputs.push_back({folder / kSetupExe, {}, setupExe});
   }
 
-  // Windows finds "SETUP.INI" when asked for "Setup.ini": a file differing in case is the same file there.
-  std::string existing;
-  for (Output& output : outputs) {
-    const fs::path found = ResolveHostPath(TextOf(output.target));
-    if (!fs::exists(found, error)) continue;
-    output.target = found;
-    existing += "  " + ToUtf8(TextOf(found)) + "\n";
-  }
+  const std::string existing = FindExisting(outputs);
   if (!existing.empty() && !options.force) {
-    report = "setup-check: these files exist; nothing was written (--force overwrites them):\n" + existing;
-    return kNothingWritten;
+    return Refuse(report, "these files exist; nothing was written (--force overwrites them):" + existing);
   }
-
   fs::create_directories(folder, error);
   report = "setup-check: a starting distribution for " + ToUtf8(facts.productName) + " " +
            ToUtf8(facts.productVersion) + " " + ToUtf8(facts.productCode) + ":\n";
   for (const Output& output : outputs) {
-    if (!output.source.empty()) {
-      fs::copy_file(output.source, output.target, fs::copy_options::overwrite_existing, error);
-    } else {
-      std::ofstream file(output.target, std::ios::binary | std::ios::trunc);
-      file.write(output.bytes.data(), static_cast<std::streamsize>(output.bytes.size()));
-      if (!file) error = std::make_error_code(std::errc::io_error);
-    }
-    if (error) {
-      report += "setup-check: cannot write " + ToUtf8(TextOf(output.target)) + ": " + error.message() + "\n";
-      return kNothingWritten;
-    }
-    report += "  wrote " + ToUtf8(TextOf(output.target)) + "\n";
+    error = Write(output);
+    if (error) return Refuse(report, "cannot write " + Utf8Of(output.target) + ": " + error.message());
+    report += "  wrote " + Utf8Of(output.target) + "\n";
   }
-  if (!packageInFolder && !copy) report += "  Location refers to " + ToUtf8(location) + "\n";
+  if (!packageInFolder && !copy) report += "  " + ToUtf8(kLocationKey) + " refers to " + ToUtf8(location) + "\n";
   if (!options.setupExe) report += "  setup.exe is not in it yet: copy it in, or give --setup-exe PATH\n";
   report += "Check it with: setup-check " + ToUtf8(options.folder) + "\n";
   return kWritten;

@@ -4,7 +4,6 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "setup/base/text.h"
 #include "setup/platform/host/host_platform.h"
@@ -14,8 +13,8 @@ namespace setup::check {
 
 // The lowest Windows the product accepts, as one operating-system entry of Setup.ini.
 struct MinimumWindows {
-  Text section;      // the entry's section: "WinXPSP3"
-  std::string name;  // for people: "Windows XP Service Pack 3"
+  Text section;  // the entry's section: "WinXPSP3"
+  Text name;     // for people: "Windows XP Service Pack 3"
   uint32_t major = 0;
   uint32_t minor = 0;
   uint32_t build = 0;

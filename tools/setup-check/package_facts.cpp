@@ -1,7 +1,5 @@
 #include "tools/setup-check/package_facts.h"
 
-#include <string>
-
 #include "setup/installer/msi_handle.h"
 #include "setup/installer/package_inspection.h"
 
@@ -49,11 +47,6 @@ std::optional<bool> PackageHoldsStorage(const MsiLibrary& msi, MsiHandle databas
   if (result == kNoMoreItems) return false;
   if (result != 0) return std::nullopt;
   return true;
-}
-
-Text EngineVersionText(int32_t pageCount) {
-  const std::string text = std::to_string(pageCount / 100) + "." + std::to_string(pageCount % 100);
-  return Text(text.begin(), text.end());
 }
 
 }  // namespace setup::check

@@ -23,7 +23,4 @@ PackageFacts ReadPackageFacts(const MsiLibrary& msi, const Text& packagePath);
 // ":Name.mst" in TRANSFORMS); nullopt when the package cannot be asked.
 std::optional<bool> PackageHoldsStorage(const MsiLibrary& msi, MsiHandle database, const Text& name);
 
-// "2.0" for 200: the engine version as [MsiVersion] writes it.
-Text EngineVersionText(int32_t pageCount);
-
 }  // namespace setup::check
