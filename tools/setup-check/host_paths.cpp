@@ -1,8 +1,10 @@
 #include "tools/setup-check/host_paths.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "setup/base/chars.h"
+#include "setup/platform/host/host_platform.h"
 
 namespace setup::check {
 namespace fs = std::filesystem;
@@ -12,14 +14,10 @@ namespace {
 // "*" and "?" as the file search reads them, letters compared ignoring the case of A-Z.
 bool MatchesPattern(TextView name, TextView pattern) {
   if (pattern.empty()) return name.empty();
-  if (pattern.front() == u'*') {
-    for (size_t skip = 0; skip <= name.size(); ++skip) {
-      if (MatchesPattern(name.substr(skip), pattern.substr(1))) return true;
-    }
-    return false;
+  if (pattern[0] == u'*') {
+    return MatchesPattern(name, pattern.substr(1)) || (!name.empty() && MatchesPattern(name.substr(1), pattern));
   }
-  if (name.empty()) return false;
-  const bool same = pattern.front() == u'?' || FoldAsciiCase(pattern.front()) == FoldAsciiCase(name.front());
+  const bool same = !name.empty() && (pattern[0] == u'?' || FoldAsciiCase(pattern[0]) == FoldAsciiCase(name[0]));
   return same && MatchesPattern(name.substr(1), pattern.substr(1));
 }
 
@@ -32,69 +30,53 @@ std::optional<fs::path> FirstMatch(const fs::path& folder, TextView pattern) {
   return std::nullopt;
 }
 
+// The program's own rule for a Windows path on the host; Linux file names are its UTF-8 bytes.
 fs::path HostForm(const Text& windowsPath) {
 #ifdef _WIN32
   return fs::path(windowsPath);
 #else
-  Text hostText = windowsPath;
-  for (char16_t& c : hostText) {
-    if (c == u'\\') c = u'/';
-  }
-  return fs::path(hostText);
+  return fs::path(HostPathOf(windowsPath));
 #endif
 }
 
+// Windows itself ignores case when it opens a file; on Linux each part that is not there is
+// looked up in its folder. Opening a file takes wildcards literally.
+fs::path Resolved(const fs::path& given) {
 #ifndef _WIN32
-// The name itself when it is there; else the one entry that is the same ignoring case.
-fs::path MatchInFolder(const fs::path& folder, const fs::path& name) {
-  std::error_code error;
-  if (fs::exists(folder / name, error)) return name;
-  Text literal = TextOf(name);
-  for (char16_t& c : literal) {
-    if (c == u'*' || c == u'?') return name;  // opening a file takes wildcards literally
-  }
-  return FirstMatch(folder, literal).value_or(name);
-}
-#endif
-
-}  // namespace
-
-Text TextOf(const fs::path& path) {
-  const std::u8string utf8 = path.u8string();
-  return FromUtf8(std::string(utf8.begin(), utf8.end()));
-}
-
-fs::path ResolveHostPath(const Text& windowsPath) {
-  const fs::path given = HostForm(windowsPath);
-#ifdef _WIN32
-  return given;
-#else
   std::error_code error;
   if (given.empty() || fs::exists(given, error)) return given;
   fs::path resolved = given.root_path();
-  for (const fs::path& part : given.relative_path()) resolved /= MatchInFolder(resolved, part);
+  for (const fs::path& part : given.relative_path()) {
+    const Text name = TextOf(part);
+    const bool asGiven = fs::exists(resolved / part, error) || name.find_first_of(u"*?") != Text::npos;
+    resolved /= asGiven ? part : FirstMatch(resolved, name).value_or(part);
+  }
   return resolved;
+#else
+  return given;
 #endif
 }
+
+}  // namespace
+
+Text TextOf(const fs::path& path) { return FromUtf8(reinterpret_cast<const char*>(path.u8string().c_str())); }
+
+fs::path ResolveHostPath(const Text& windowsPath) { return Resolved(HostForm(windowsPath)); }
 
 std::optional<fs::path> SearchFile(const Text& windowsPath) {
   if (windowsPath.empty()) return std::nullopt;
   const fs::path given = HostForm(windowsPath);
-  const fs::path folder = ResolveHostPath(TextOf(given.parent_path()));
+  const fs::path folder = Resolved(given.parent_path());
   const std::optional<fs::path> found = FirstMatch(folder, TextOf(given.filename()));
-  if (!found) return std::nullopt;
-  return folder / *found;
+  return found ? std::optional(folder / *found) : std::nullopt;
 }
 
 Text WindowsFolderOf(const fs::path& hostFolder) {
   std::error_code error;
-  fs::path absolute = fs::absolute(hostFolder, error);
-  if (error) absolute = hostFolder;
-  Text text = TextOf(absolute.lexically_normal());
-  for (char16_t& c : text) {
-    if (c == u'/') c = u'\\';
-  }
-  if (text.empty() || text.back() != u'\\') text += u'\\';
+  const fs::path absolute = fs::absolute(hostFolder, error);
+  Text text = TextOf((error ? hostFolder : absolute).lexically_normal());
+  std::ranges::replace(text, u'/', u'\\');
+  if (!text.ends_with(u'\\')) text += u'\\';
   return text;
 }
 

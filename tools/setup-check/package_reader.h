@@ -3,7 +3,6 @@
 // summary information and single-row queries, and closing the handles they give. The other
 // exports (installing, UI level, log, installed products) are the dry run's own.
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -12,35 +11,27 @@
 
 namespace setup::check {
 
-inline constexpr std::array<const char*, 8> kPackageReadingExports = {"MsiOpenDatabaseW",
-                                                                      "MsiGetSummaryInformationW",
-                                                                      "MsiSummaryInfoGetPropertyW",
-                                                                      "MsiDatabaseOpenViewW",
-                                                                      "MsiViewExecute",
-                                                                      "MsiViewFetch",
-                                                                      "MsiRecordGetStringW",
-                                                                      "MsiCloseHandle"};
+inline constexpr std::array<const char*, 8> kPackageReadingExports = {
+    "MsiOpenDatabaseW", "MsiGetSummaryInformationW", "MsiSummaryInfoGetPropertyW", "MsiDatabaseOpenViewW",
+    "MsiViewExecute",   "MsiViewFetch",              "MsiRecordGetStringW",        "MsiCloseHandle"};
+
+inline constexpr MsiResult kMsiMoreData = 234;          // ERROR_MORE_DATA
+inline constexpr MsiResult kMsiInvalidParameter = 87;   // ERROR_INVALID_PARAMETER
 
 // How msi.dll hands text to its callers, for the stand-in exports: the text and a NUL when they
 // fit, else as much as fits and ERROR_MORE_DATA; the length always comes back.
-inline constexpr MsiResult kMsiMoreData = 234;           // ERROR_MORE_DATA
-inline constexpr MsiResult kMsiInvalidParameter = 87;    // ERROR_INVALID_PARAMETER
-
 inline MsiResult CopyOut(const Text& value, NativeChar* buffer, uint32_t* capacity) {
   if (capacity == nullptr) return kMsiInvalidParameter;
   const uint32_t room = *capacity;
   *capacity = static_cast<uint32_t>(value.size());
   if (buffer == nullptr) return 0;
   if (room == 0) return kMsiMoreData;
-  const size_t copied = std::min<size_t>(value.size(), room - 1);
-  std::copy_n(value.begin(), copied, reinterpret_cast<char16_t*>(buffer));
+  const size_t copied = value.copy(reinterpret_cast<char16_t*>(buffer), room - 1);
   buffer[copied] = 0;
   return copied < value.size() ? kMsiMoreData : 0;
 }
 
-inline Text TextOf(const NativeChar* text) {
-  return text == nullptr ? Text() : Text(reinterpret_cast<const char16_t*>(text));
-}
+inline Text TextOf(const NativeChar* text) { return text ? Text(reinterpret_cast<const char16_t*>(text)) : Text(); }
 
 // The tool's reader: Debian's libmsi on the host, the system's msi.dll on Windows. Tests hand
 // their own fake exports instead.

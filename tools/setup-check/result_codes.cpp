@@ -1,19 +1,13 @@
 #include "tools/setup-check/result_codes.h"
 
-#include <algorithm>
-#include <array>
+#include <map>
 
 namespace setup::check {
 namespace {
 
-struct KnownCode {
-  uint32_t code;
-  const char* meaning;
-};
-
 // The codes msi.dll's reading calls stop at, and those MsiInstallProductW ends with that a
 // distribution's author meets.
-constexpr std::array<KnownCode, 32> kCodes = {{
+const std::map<uint32_t, const char*> kMeanings = {
     {0, "ERROR_SUCCESS: success"},
     {1, "ERROR_INVALID_FUNCTION: msi.dll lacks the function setup.exe needs"},
     {2, "ERROR_FILE_NOT_FOUND: the file does not exist"},
@@ -46,14 +40,13 @@ constexpr std::array<KnownCode, 32> kCodes = {{
     {1641, "ERROR_SUCCESS_REBOOT_INITIATED: success; the installer restarts the machine"},
     {1804, "ERROR_INVALID_DATATYPE: an invalid data type"},
     {3010, "ERROR_SUCCESS_REBOOT_REQUIRED: success; a restart completes it"},
-}};
+};
 
 }  // namespace
 
 std::string ResultCodeMeaning(uint32_t code) {
-  const auto found =
-      std::find_if(kCodes.begin(), kCodes.end(), [&](const KnownCode& known) { return known.code == code; });
-  return found == kCodes.end() ? "a system error code" : found->meaning;
+  const auto found = kMeanings.find(code);
+  return found == kMeanings.end() ? "a system error code" : found->second;
 }
 
 std::string ResultCodeText(uint32_t code) { return std::to_string(code) + " (" + ResultCodeMeaning(code) + ")"; }

@@ -12,9 +12,8 @@ FakeModule SystemPackageReader() {
   FakeModule reader;
   const ModuleHandle msi = windows.LoadModule(u"msi.dll");
   if (msi == nullptr) return reader;
-  for (const char* name : kPackageReadingExports) {
+  for (const char* name : kPackageReadingExports)
     if (const EntryPoint entry = windows.FindEntryPoint(msi, name)) reader.exports[name] = entry;
-  }
   return reader;
 }
 
