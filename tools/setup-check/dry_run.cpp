@@ -54,12 +54,8 @@ MsiResult SETUP_WINAPI GetProductInfo(const NativeChar* product, const NativeCha
   return kUnknownProperty;
 }
 
-template <typename Fn>
-EntryPoint Export(Fn function) {
-  return reinterpret_cast<EntryPoint>(function);
-}
-
 FakeModule DryRunMsiDll(const FakeModule& packageReader) {
+  const auto Export = [](auto function) { return reinterpret_cast<EntryPoint>(function); };
   FakeModule module;
   for (const char* name : kPackageReadingExports) {
     const auto found = packageReader.exports.find(name);
