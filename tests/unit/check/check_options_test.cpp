@@ -67,7 +67,7 @@ TEST(SetupCommandLine, QuotesArgumentsAsAWindowsProgramSplitsThem) {
 
 TEST(SetupCommandLine, TakesAGivenArgumentTextAsItIs) {
   CheckOptions options;
-  options.setupArgumentText = u"/debuglog \"C:\\a b\\l.txt\"  X=1";
+  options.setupArgumentText.emplace(u"/debuglog \"C:\\a b\\l.txt\"  X=1");
   EXPECT_EQ(SetupCommandLine(u"C:\\setup.exe", options), u"\"C:\\setup.exe\" /debuglog \"C:\\a b\\l.txt\"  X=1");
 }
 
