@@ -44,7 +44,7 @@ TextExtent MeasureText(const char16_t* text, size_t limit) {
 
 // The sections share the document's text; the rare text that still holds a CR LF pair has them
 // collapsed in its own buffer rather than in a copy.
-void SettingsFile::AddSections(boost::shared_array<char16_t> document, size_t length,
+void SettingsFile::AddSections(const boost::shared_array<char16_t>& document, size_t length,
                                bool hasCrLf) {
   if (hasCrLf) length = CollapseCrLfInPlace(document.get(), length);
   const TextView view(document.get(), length);
@@ -75,7 +75,7 @@ void SettingsFile::CompactIfMostlyUnused(size_t held, size_t length) {
   }
   if (used >= length / 2) return;
   boost::shared_array<char16_t> compact(new char16_t[used + 1]);
-  compact[used] = u'\0';
+  compact.get()[used] = u'\0';
   size_t at = 0;
   for (auto section = newSections; section != sections_.end(); ++section) {
     at = section->MoveTo(compact, used, at);
@@ -127,7 +127,7 @@ void SettingsFile::LoadText(TextView text) {
   // The caller keeps its text; the sections need one of their own.
   boost::shared_array<char16_t> copy(new char16_t[extent.text.size() + 1]);
   std::copy(extent.text.begin(), extent.text.end(), copy.get());
-  copy[extent.text.size()] = u'\0';
+  copy.get()[extent.text.size()] = u'\0';
   AddSections(copy, extent.text.size(), extent.hasCrLf);
 }
 

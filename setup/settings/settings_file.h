@@ -25,7 +25,7 @@ class SettingsFile {
 
  private:
   // Cuts the document's first length units into sections that share it.
-  void AddSections(boost::shared_array<char16_t> document, size_t length, bool hasCrLf);
+  void AddSections(const boost::shared_array<char16_t>& document, size_t length, bool hasCrLf);
 
   // Adds the sections parsed at the end of sections_ to those before them: first of a name wins.
   void KeepFirstOfEachName(size_t held);
