@@ -3,7 +3,9 @@
 // program's options set the run's context as that reading says.
 //
 // Input: one byte of choices (bit 0 long options, bit 1 the other table, bit 2 a CmdLine value
-// already held, bit 3 another user language), then the command line as UTF-16LE.
+// already held, bit 3 another user language), then the command line: each byte one character,
+// so that option names are plain text to the fuzzer, except that a byte 0xFF takes the two after
+// it as one UTF-16 unit, low byte first.
 
 #include <cstddef>
 #include <cstdint>
@@ -313,8 +315,15 @@ std::string ShowContext(const ContextAnswer& c) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const uint8_t choices = data[0];
-  Text line((size - 1) / 2, u'\0');
-  for (size_t i = 0; i < line.size(); ++i) line[i] = static_cast<char16_t>(data[1 + 2 * i] | data[2 + 2 * i] << 8);
+  Text line;
+  for (size_t i = 1; i < size; ++i) {
+    if (data[i] == 0xFF && i + 2 < size) {
+      line += static_cast<char16_t>(data[i + 1] | data[i + 2] << 8);
+      i += 2;
+    } else {
+      line += static_cast<char16_t>(data[i]);
+    }
+  }
 
   const auto show = [](const std::vector<Text>& arguments) {
     std::string shown;
