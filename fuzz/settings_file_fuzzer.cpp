@@ -1,40 +1,211 @@
-// Raw bytes as a settings file: every encoding path of the reader, then the parser and queries.
+// Raw bytes as settings files, read from memory through the program's own reader and parser:
+// the document it makes is the one a plain reading of the settings-file rules gives.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
+#include <map>
+#include <optional>
 #include <string>
-#include <unistd.h>
+#include <string_view>
+#include <utility>
+#include <vector>
 
+#include "fuzz/oracle.h"
+#include "setup/base/chars.h"
 #include "setup/platform/host/host_platform.h"
 #include "setup/settings/settings_file.h"
 
 namespace {
 
-const setup::Text& ScratchFile() {
-  static const setup::Text path = [] {
-    const auto file = std::filesystem::temp_directory_path() /
-                      ("setup-fuzz-" + std::to_string(getpid()) + ".ini");
-    return setup::FromUtf8(file.string());
-  }();
-  return path;
+using setup::Text;
+using setup::TextView;
+constexpr size_t kNone = TextView::npos;
+
+// An input holding this line is two files, loaded one after the other into one document.
+constexpr std::string_view kNextFile = "\n==next file==\n";
+
+// The program reads every file through its platform; this one answers with bytes in memory, so
+// that an input costs no file.
+class MemoryPlatform : public setup::HostPlatform {
+ public:
+  std::string_view file;
+
+  setup::FileContent ReadWholeFile(const Text&) override {
+    setup::FileContent content;
+    content.opened = true;
+    if (file.empty()) return content;
+    std::FILE* stream = fmemopen(const_cast<char*>(file.data()), file.size(), "rb");
+    // A buffer of the stream's own would be one more block to allocate for every input, and none
+    // at all would have the stream fetch the bytes one by one.
+    static char buffer[1 << 16];
+    std::setvbuf(stream, buffer, _IOFBF, sizeof buffer);
+    content.bytes = setup::FileBytes::ReadToEnd(stream, file.size());
+    std::fclose(stream);
+    return content;
+  }
+};
+
+// The model. Which characters the C library counts as white space is taken from base, where
+// the set is compared with msvcrt character by character.
+
+using Section = std::map<Text, Text>;  // std::u16string orders by unsigned code units: ordinal
+using Document = std::map<Text, Section>;
+
+Text WithoutCr(Text text) {
+  for (size_t at = text.find(u"\r\n"); at != kNone; at = text.find(u"\r\n", at)) text.erase(at, 1);
+  return text;
+}
+
+// No file, an empty one, or a UTF-16BE mark yields no text. A UTF-16LE mark means UTF-16 (the
+// mark read as U+FEFF); a UTF-8 mark UTF-8 (likewise); otherwise the ANSI code page up to a
+// Ctrl+Z. The text ends at its first NUL; the text stream turns CR LF into LF, and the document
+// then does so once more.
+std::optional<Text> ModelRead(std::string_view bytes, setup::Platform& platform) {
+  if (bytes.empty() || bytes.starts_with("\xFE\xFF")) return std::nullopt;
+  Text text;
+  if (bytes.starts_with("\xFF\xFE")) {
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+      text += static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8);
+    }
+  } else if (bytes.starts_with("\xEF\xBB\xBF")) {
+    text = u"\uFEFF" + platform.DecodeUtf8(bytes.substr(3));
+  } else {
+    text = platform.DecodeAnsi(bytes.substr(0, bytes.find('\x1A')));
+  }
+  text.resize(std::min(text.find(u'\0'), text.size()));
+  return WithoutCr(WithoutCr(std::move(text)));
+}
+
+TextView Trimmed(TextView text) {
+  while (!text.empty() && setup::IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && setup::IsSpace(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// A line trimmed, then a comment when it starts with "#" or ";"; else cut at its last "#" and
+// then at its last ";". The first "=" parts the key from the value, both trimmed.
+std::pair<TextView, TextView> ModelLine(TextView line) {
+  TextView rest = Trimmed(line);
+  if (rest.starts_with(u'#') || rest.starts_with(u';')) return {};
+  rest = rest.substr(0, rest.rfind(u'#'));
+  rest = rest.substr(0, rest.rfind(u';'));
+  const size_t equals = rest.find(u'=');
+  if (equals == kNone) return {Trimmed(rest), TextView()};
+  return {Trimmed(rest.substr(0, equals)), Trimmed(rest.substr(equals + 1))};
+}
+
+// A section from each "[" up to one character before the next "[", the last one to the end. Its
+// name runs to the first "]", and a chunk without one makes no section. The lines after the
+// header line give the keys; the last line of a key wins, an empty key adds nothing. A name
+// already in the document keeps the section it has.
+void ModelLoad(TextView text, Document& document) {
+  for (size_t open = text.find(u'['); open != kNone;) {
+    const size_t next = text.find(u'[', open + 1);
+    const TextView chunk = text.substr(open, next == kNone ? kNone : next - 1 - open);
+    open = next;
+    const size_t close = chunk.find(u']');
+    if (close == kNone) continue;
+    Section section;
+    TextView body = chunk.substr(close);
+    for (size_t lineEnd = body.find(u'\n'); lineEnd != kNone; lineEnd = body.find(u'\n')) {
+      body.remove_prefix(lineEnd + 1);
+      const auto [key, value] = ModelLine(body.substr(0, body.find(u'\n')));
+      if (!key.empty()) section[Text(key)] = value;
+    }
+    document.emplace(chunk.substr(1, close - 1), std::move(section));
+  }
+}
+
+// What callers can learn of a document: whether each load read a text, how many sections it
+// holds, and each section with its pairs in GetKeyAt order (and what lies past the last one).
+struct SectionAnswer {
+  Text name;
+  std::vector<std::pair<Text, Text>> pairs;
+  Text pastTheLast;
+};
+struct Answer {
+  std::vector<bool> loaded;
+  size_t sectionCount = 0;
+  std::vector<SectionAnswer> sections;
+};
+
+// The program's answer, asked for the sections the model found.
+Answer AskProgram(const setup::SettingsFile& file, std::vector<bool> loaded, const Document& document) {
+  Answer answer{std::move(loaded), file.GetSectionCount(), {}};
+  answer.sections.reserve(document.size());
+  for (const auto& entry : document) {
+    const setup::SettingsSection section = file.GetSection(entry.first);
+    SectionAnswer& found = answer.sections.emplace_back();
+    found.name = section.GetName();
+    for (size_t i = 0; i < section.GetKeyCount(); ++i) {
+      Text key = section.GetKeyAt(i);
+      Text value = section.GetValue(key);
+      found.pairs.emplace_back(std::move(key), std::move(value));
+    }
+    found.pastTheLast = section.GetKeyAt(section.GetKeyCount());
+  }
+  return answer;
+}
+
+Answer ModelAnswer(std::vector<bool> loaded, const Document& document) {
+  Answer answer{std::move(loaded), document.size(), {}};
+  for (const auto& [name, section] : document) answer.sections.push_back({name, {section.begin(), section.end()}, {}});
+  return answer;
+}
+
+bool Matches(const Answer& program, const std::vector<bool>& loaded, const Document& document) {
+  if (program.loaded != loaded || program.sectionCount != document.size()) return false;
+  auto asked = program.sections.begin();
+  for (const auto& [name, section] : document) {
+    const auto samePair = [](const auto& a, const auto& b) { return a.first == b.first && a.second == b.second; };
+    if (asked->name != name || !asked->pastTheLast.empty() ||
+        !std::equal(asked->pairs.begin(), asked->pairs.end(), section.begin(), section.end(), samePair)) {
+      return false;
+    }
+    ++asked;
+  }
+  return true;
+}
+
+std::string Show(const Answer& answer) {
+  std::string shown = "loaded";
+  for (const bool loaded : answer.loaded) shown += loaded ? " yes" : " no";
+  shown += "; " + std::to_string(answer.sectionCount) + " sections";
+  for (const SectionAnswer& section : answer.sections) {
+    shown += "; [" + fuzz::Printable(section.name) + "]";
+    for (const auto& [key, value] : section.pairs) shown += " '" + fuzz::Printable(key) + "'='" + fuzz::Printable(value) + "'";
+    if (!section.pastTheLast.empty()) shown += " past the last: '" + fuzz::Printable(section.pastTheLast) + "'";
+  }
+  return shown;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  setup::HostPlatform platform;
-  {
-    std::ofstream out(setup::HostPathOf(ScratchFile()), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
+  static MemoryPlatform platform;
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  std::vector<std::string_view> files{input.substr(0, input.find(kNextFile))};
+  if (files[0].size() < input.size()) files.push_back(input.substr(files[0].size() + kNextFile.size()));
+
   setup::SettingsFile settings(platform);
-  settings.Load(ScratchFile());
-  // Query what a run would, plus a name taken from the input itself.
-  for (const char16_t* name : {u"Startup", u"MsiVersion", u"", u"0x0409"}) {
-    const setup::SettingsSection section = settings.GetSection(name);
-    for (size_t i = 0; i < section.GetKeyCount() + 1; ++i) section.GetValue(section.GetKeyAt(i));
+  std::vector<bool> programLoaded;
+  std::vector<bool> modelLoaded;
+  Document document;
+  std::vector<Text> texts;  // what the model read, shown when the answers differ
+  for (const std::string_view file : files) {
+    platform.file = file;
+    programLoaded.push_back(settings.Load(u"Setup.ini"));
+    std::optional<Text> text = ModelRead(file, platform);
+    modelLoaded.push_back(text.has_value());
+    if (!text) continue;
+    ModelLoad(*text, document);
+    texts.push_back(std::move(*text));
   }
-  return 0;
+  const Answer program = AskProgram(settings, std::move(programLoaded), document);
+  if (Matches(program, modelLoaded, document)) return 0;
+  Text shown;
+  for (const Text& text : texts) shown += (shown.empty() ? u"" : u" / ") + text;
+  fuzz::Disagree("the settings document", shown, Show(program), Show(ModelAnswer(std::move(modelLoaded), document)));
 }

@@ -53,7 +53,7 @@ size_t TextLength(char16_t* text, size_t limit) {
 
 // The sections share the document's text; the rare text that still held a CR LF pair had them
 // collapsed in its own buffer rather than in a copy.
-void SettingsFile::AddSections(boost::shared_array<char16_t> document, size_t length) {
+void SettingsFile::AddSections(const boost::shared_array<char16_t>& document, size_t length) {
   const TextView view(document.get(), length);
   const size_t held = sections_.size();
   // Every "[" opens a section: counting them first gives the sections one block.
@@ -82,7 +82,7 @@ void SettingsFile::CompactIfMostlyUnused(size_t held, size_t length) {
   }
   if (used >= length / 2) return;
   boost::shared_array<char16_t> compact(new char16_t[used + 1]);
-  compact[used] = u'\0';
+  compact.get()[used] = u'\0';
   size_t at = 0;
   for (auto section = newSections; section != sections_.end(); ++section) {
     at = section->MoveTo(compact, used, at);
@@ -138,7 +138,7 @@ void SettingsFile::LoadText(TextView text) {
   // The caller keeps its text; the sections need one of their own.
   boost::shared_array<char16_t> copy(new char16_t[text.size() + 1]);
   std::copy(text.begin(), text.end(), copy.get());
-  copy[text.size()] = u'\0';
+  copy.get()[text.size()] = u'\0';
   AddSections(copy, TextLength(copy.get(), text.size()));
 }
 

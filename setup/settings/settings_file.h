@@ -43,7 +43,7 @@ class SettingsFile {
 
  private:
   // Cuts the document's first length units, free of CR LF pairs, into sections that share it.
-  void AddSections(boost::shared_array<char16_t> document, size_t length);
+  void AddSections(const boost::shared_array<char16_t>& document, size_t length);
 
   // Adds the sections parsed at the end of sections_ to those before them: first of a name wins.
   void KeepFirstOfEachName(size_t held);

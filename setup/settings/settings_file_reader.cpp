@@ -61,7 +61,7 @@ size_t DecodeInPlace(char16_t* units, size_t begin, size_t end, size_t lead, Dec
     const Text piece = decode(bytes.substr(pieceStart, pieceEnd - pieceStart));
     const size_t count = std::min(piece.size(), pieceEnd - pieceStart);
     first -= count;
-    std::copy(piece.begin(), piece.begin() + count, units + first);
+    std::copy_n(piece.begin(), count, units + first);
     pieceEnd = pieceStart;
   }
   if (first != lead) std::copy(units + first, units + end, units + lead);

@@ -103,7 +103,7 @@ uint32_t PlaceIn(TextView slice, const char16_t* base) {
 
 }  // namespace
 
-SettingsSection::SettingsSection(Text name) {
+SettingsSection::SettingsSection(TextView name) {
   nameAt_ = Own(name);
   nameLength_ = static_cast<uint32_t>(name.size());
 }
@@ -124,19 +124,19 @@ TextView SettingsSection::ValueOf(const Pair& pair) const {
 bool SettingsSection::Parse(TextView chunk) {
   boost::shared_array<char16_t> copy(new char16_t[chunk.size() + 1]);
   std::copy(chunk.begin(), chunk.end(), copy.get());
-  copy[chunk.size()] = u'\0';
+  copy.get()[chunk.size()] = u'\0';
   return ParseShared(copy, chunk.size(), 0, chunk.size(), nullptr);
 }
 
 bool SettingsSection::ParseShared(boost::shared_array<const char16_t> document, size_t documentLength,
-                                  size_t start, size_t length, SettingsObserver* observer) {
+                                  size_t start, size_t chunkLength, SettingsObserver* observer) {
   pairs_.clear();
   ownText_ = OwnText();
   SetName(0, 0);
   const TextView text(document.get(), documentLength);
   documentLength_ = PlaceOf(documentLength);
   document_ = std::move(document);
-  const TextView chunk = text.substr(start, length);
+  const TextView chunk = text.substr(start, chunkLength);
   const size_t open = chunk.find(u'[');
   const size_t nameStart = open == TextView::npos ? chunk.size() : open + 1;
   const size_t close = chunk.find(u']', nameStart);
@@ -240,7 +240,7 @@ uint32_t SettingsSection::Own(TextView text) {
 }
 
 // Rare (values the program sets itself), so a replaced value's units simply stay behind.
-void SettingsSection::SetValue(Text key, Text value) {
+void SettingsSection::SetValue(TextView key, TextView value) {
   const auto found = FindKey(key);
   const uint32_t valueAt = Own(value);
   if (found != pairs_.end()) {

@@ -17,7 +17,7 @@ class SettingsObserver;
 class SettingsSection {
  public:
   SettingsSection() = default;
-  explicit SettingsSection(Text name);
+  explicit SettingsSection(TextView name);
   virtual ~SettingsSection() = default;
   SettingsSection(const SettingsSection&) = default;
   SettingsSection& operator=(const SettingsSection&) = default;
@@ -36,7 +36,7 @@ class SettingsSection {
   Text GetKeyAt(size_t index) const;
 
   // Stores a value under a key, replacing an earlier one.
-  void SetValue(Text key, Text value);
+  void SetValue(TextView key, TextView value);
 
  private:
   friend class SettingsFile;
@@ -49,10 +49,10 @@ class SettingsSection {
     uint32_t valueLength;
   };
 
-  // Parses the chunk [start, start + length) of a document text that the section then shares;
+  // Parses the chunk [start, start + chunkLength) of a document text that the section then shares;
   // false when the chunk's header is never closed, which makes no section.
   bool ParseShared(boost::shared_array<const char16_t> document, size_t documentLength,
-                   size_t start, size_t length, SettingsObserver* observer);
+                   size_t start, size_t chunkLength, SettingsObserver* observer);
   TextView KeyOf(const Pair& pair) const;
   TextView ValueOf(const Pair& pair) const;
   // Places below documentLength_ lie in the shared document, those above in ownText_.

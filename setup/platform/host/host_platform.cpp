@@ -27,7 +27,8 @@ std::filesystem::path FsPath(const Text& windowsPath) {
 }
 
 struct CloseFile {
-  void operator()(std::FILE* file) const { std::fclose(file); }
+  // A file that was only read has nothing to lose when its close fails.
+  void operator()(std::FILE* file) const { static_cast<void>(std::fclose(file)); }
 };
 using FileCloser = std::unique_ptr<std::FILE, CloseFile>;
 

@@ -69,7 +69,7 @@ TEST(ApplyCommandLine, LanguageOptionMapsCodesAndFallsBack) {
       {u"/lru", 0x0409, 1049},       {u"/l ru /l de", 0x0409, 1031}, {u"/l zh", 0x0409, 0x0804},
       {u"/l kk", 0x0409, 0x043F},    {u"/l ru-RU", 0x0419, 0x0419}, {u"/l ru-RU", 0x0809, 0x0C09},
       {u"/l \"ru\"", 0x0419, 0x0419}, {u"/S /l", 0x0809, 0x0809},   {u"", 0x0419, 0x0419},
-      {u"/l xx", 0x0004, 0x0404},
+      {u"/l xx", 0x0004, 0x0404},    {u"/l ZH", 0x0409, 0x0804},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Apply(c.arguments, u"", c.userLanguage).languageId, c.languageId) << ToUtf8(c.arguments);

@@ -52,6 +52,7 @@ TEST(SettingsFile, CutsTheTextIntoSectionsAtEveryBracket) {
       {u"[A]=x\n[B]\n", {{u"A", u""}, {u"B", u""}}},
       {u"[A]\nk=a[1]\nm=2", {{u"A", u"k="}, {u"1", u"m=2"}}},
       {u"[A]\nk=v\n[A]\nk=w", {{u"A", u"k=v"}}},    {u"[A]\nk=1\nk=2\nk=3", {{u"A", u"k=3"}}},
+      {u"[A]\nk=v]", {{u"A", u"k=v]"}}},  // the name ends at the first "]", not the last
       {u"[A]\n# c\n; c\n=x\n\n  \nflag", {{u"A", u"flag="}}},
       {u"junk\n[ S ]\nK=V", {{u" S ", u"K=V"}}},
       {u"[A\nk=v]\nz=1", {{u"A\nk=v", u"z=1"}}},
