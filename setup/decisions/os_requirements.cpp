@@ -1,5 +1,7 @@
 #include "setup/decisions/os_requirements.h"
 
+#include <algorithm>
+
 #include "setup/base/numbers.h"
 #include "setup/decisions/settings_names.h"
 #include "setup/driver/setup_context.h"
@@ -50,11 +52,11 @@ std::vector<OsEntry> OsEntriesOf(const SettingsFile& settings, const Text& listS
   return entries;
 }
 
+// The system is asked entry by entry, and no more once one passes.
 bool SetupContext::CheckOperatingSystem(const Text& listSection) const {
-  for (const OsEntry& entry : OsEntriesOf(settings, listSection)) {
-    if (entry.enabled && platform_->IsSystemAtLeast(entry.requirement)) return true;
-  }
-  return false;
+  const std::vector<OsEntry> entries = OsEntriesOf(settings, listSection);
+  return std::any_of(entries.begin(), entries.end(),
+                     [this](const OsEntry& entry) { return entry.enabled && platform_->IsSystemAtLeast(entry.requirement); });
 }
 
 }  // namespace setup

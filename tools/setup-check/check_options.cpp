@@ -15,12 +15,13 @@ namespace {
 // delimiter drops empty parts, so that "6..1" would pass for 6.1.
 std::optional<std::vector<uint32_t>> Numbers(std::string_view text, uint32_t max, int base = 10) {
   std::vector<uint32_t> parts;
-  for (const auto range : std::views::split(text, '.')) {
-    const std::string_view part(range.begin(), range.end());
+  for (size_t start = 0; start <= text.size();) {
+    const std::string_view part = text.substr(start, text.find('.', start) - start);
     uint32_t value = 0;
     const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value, base);
     if (error != std::errc() || end != part.data() + part.size() || value > max) return std::nullopt;
     parts.push_back(value);
+    start += part.size() + 1;
   }
   return parts;
 }
@@ -88,7 +89,7 @@ CLI::Option* AddOption(CLI::App& app, const std::string& name, Target& target, C
       description);
 }
 
-const std::string kVersionForm = "MAJOR.MINOR.BUILD[.SPMAJOR.SPMINOR]";
+constexpr const char* kVersionForm = "MAJOR.MINOR.BUILD[.SPMAJOR.SPMINOR]";
 
 // The check's command line, bound to the options it fills.
 struct CheckCommand {
@@ -144,7 +145,7 @@ struct InitCommand {
     app.allow_windows_style_options(false);
     AddOption(app, "--min-os", options.minimum, MinimumFrom,
               "the lowest Windows the product accepts (default xp-sp3):\n" + MinimumWindowsNames())
-        ->type_name("NAME|" + kVersionForm);
+        ->type_name(std::string("NAME|") + kVersionForm);
     AddOption(app, "--cmdline", options.cmdLine, AsText, "CmdLine, the properties every installation gets")
         ->type_name("TEXT");
     AddOption(app, "--setup-exe", options.setupExe, AsText, "copies this setup.exe in")->type_name("PATH");
@@ -160,7 +161,7 @@ struct InitCommand {
 template <typename Command>
 auto Parse(Command& command, std::span<const Text> arguments) -> Parsed<decltype(command.options)> {
   std::vector<std::string> reversed;  // as CLI11 takes them: the last first
-  for (const Text& argument : arguments | std::views::reverse) reversed.push_back(ToUtf8(argument));
+  for (auto argument = arguments.rbegin(); argument != arguments.rend(); ++argument) reversed.push_back(ToUtf8(*argument));
   try {
     command.app.parse(reversed);
   } catch (const CLI::CallForHelp&) {

@@ -18,8 +18,8 @@ std::optional<Text> DecodeCodePage(uint32_t page, std::string_view bytes) { retu
 std::optional<Text> DecodeCodePage(uint32_t codePage, std::string_view bytes) {
   // glibc names Windows code pages "CP1251"; 65001 is its UTF-8.
   const std::string name = codePage == 65001 ? "UTF-8" : "CP" + std::to_string(codePage);
-  const iconv_t opened = iconv_open("UTF-16LE", name.c_str());
-  if (opened == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  iconv_t opened = iconv_open("UTF-16LE", name.c_str());
+  if (opened == reinterpret_cast<iconv_t>(-1)) return std::nullopt;  // NOLINT(performance-no-int-to-ptr): iconv's failure value
   const std::unique_ptr<void, decltype(&iconv_close)> converter(opened, &iconv_close);
   char* in = const_cast<char*>(bytes.data());  // iconv only reads its input
   size_t inLeft = bytes.size();

@@ -119,7 +119,7 @@ std::optional<bool> DryRunPlatform::Probed(const Text& path) const {
 
 DryRun::DryRun(const CheckOptions& options, const Text& modulePath, const FakeModule& packageReader) {
   if (current != nullptr) {
-    std::fputs("setup-check: two dry runs at once\n", stderr);
+    (void)std::fputs("setup-check: two dry runs at once\n", stderr);
     std::abort();
   }
   current = this;
@@ -141,7 +141,7 @@ DryRun::~DryRun() {
 
 DryRun& DryRun::Current() {
   if (current == nullptr) {
-    std::fputs("setup-check: msi.dll called outside a dry run\n", stderr);
+    (void)std::fputs("setup-check: msi.dll called outside a dry run\n", stderr);
     std::abort();
   }
   return *current;

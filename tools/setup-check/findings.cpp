@@ -14,7 +14,10 @@
 namespace setup::check {
 namespace {
 
-const std::string kSettingsName = ToUtf8(kSettingsFileName);
+const std::string& SettingsName() {
+  static const std::string name = ToUtf8(kSettingsFileName);
+  return name;
+}
 constexpr char kCommandLine[] = "command line";
 
 std::string U(TextView text) { return ToUtf8(text); }
@@ -178,11 +181,11 @@ void CheckKeys(const ScannedSection& section, const KnownSection& known, Finding
     const std::string where = U(key.key) + " in [" + U(section.name) + "]";
     const std::optional<Text> meant = NearestName(key.key, known.keys);
     if (meant && !HasKey(section, *meant, known.ignoreCase)) {
-      out.Error("unknown-key", kSettingsName, key.line,
+      out.Error("unknown-key", SettingsName(), key.line,
                 "setup.exe never reads " + where + ": did you mean " + U(*meant) +
                     "? Names count letter for letter, case included, so this value is lost");
     } else {
-      out.Warning("unknown-key", kSettingsName, key.line,
+      out.Warning("unknown-key", SettingsName(), key.line,
                   "setup.exe never reads " + where + (meant ? "; did you mean " + U(*meant) + "?" : ""));
     }
   }
@@ -213,11 +216,11 @@ void CheckNames(const SettingsScan& scan, const Text& packageName, bool alsoInst
     const std::optional<Text> meant = NearestName(section.name, names);
     const std::string name = "[" + U(section.name) + "]";
     if (meant && scan.Find(*meant) == nullptr) {
-      out.Error("unknown-section", kSettingsName, section.line,
+      out.Error("unknown-section", SettingsName(), section.line,
                 "setup.exe never reads " + name + ": did you mean [" + U(*meant) +
                     "]? Names count letter for letter, case included, and Setup.ini has no [" + U(*meant) + "]");
     } else {
-      out.Warning("unknown-section", kSettingsName, section.line,
+      out.Warning("unknown-section", SettingsName(), section.line,
                   "setup.exe never reads " + name + (meant ? "; did you mean [" + U(*meant) + "]?" : ""));
     }
   }
@@ -225,18 +228,18 @@ void CheckNames(const SettingsScan& scan, const Text& packageName, bool alsoInst
 
 bool CheckSettingsFile(const Observation& seen, Findings& out) {
   if (!seen.settings.exists) {
-    out.Error("settings-missing", kSettingsName, 0,
+    out.Error("settings-missing", SettingsName(), 0,
               "Setup.ini is missing: setup.exe shows nothing, writes its usage text and ends with exit code 1");
     return false;
   }
   if (!seen.settings.scan.opened) {
-    out.Error("settings-unreadable", kSettingsName, 0,
+    out.Error("settings-unreadable", SettingsName(), 0,
               "Setup.ini cannot be read (" + U(seen.settings.scan.openError) +
                   "): setup.exe reads ANSI, UTF-8 with a byte-order mark and UTF-16LE, and refuses UTF-16BE; "
                   "every run ends with message 1150");
     return false;
   }
-  CheckDocumentShape(seen.settings.scan, kSettingsName, seen.options.codePage, out);
+  CheckDocumentShape(seen.settings.scan, SettingsName(), seen.options.codePage, out);
   return true;
 }
 
@@ -247,13 +250,13 @@ void CheckPackageIdentity(const Observation& seen, Findings& out) {
   const size_t startup = SectionLine(settings.scan, kStartupSection);
   const Text productVersion = settings.Startup(kProductVersionKey);
   if (settings.productCode != package.productCode) {
-    out.Error("product-code-mismatch", kSettingsName,
+    out.Error("product-code-mismatch", SettingsName(),
               LineOr(settings.scan.LineOf(kStartupSection, kProductCodeKey), startup),
               "ProductCode \"" + U(settings.productCode) + "\" differs from the package's own \"" +
                   U(package.productCode) + "\": setup.exe asks whether the wrong product is installed");
   }
   if (CompareVersions(ParseVersion(productVersion), ParseVersion(package.productVersion)) != 0) {
-    out.Error("product-version-mismatch", kSettingsName,
+    out.Error("product-version-mismatch", SettingsName(),
               LineOr(settings.scan.LineOf(kStartupSection, kProductVersionKey), startup),
               "ProductVersion \"" + U(productVersion) + "\" differs from the package's own \"" +
                   U(package.productVersion) +
@@ -299,25 +302,25 @@ void CheckPackage(const Observation& seen, Findings& out) {
   const SettingsScan& scan = settings.scan;
   const Text packageName = settings.Startup(kPackageNameKey);
   if (packageName.empty()) {
-    out.Error("package-name-missing", kSettingsName, SectionLine(scan, kStartupSection),
+    out.Error("package-name-missing", SettingsName(), SectionLine(scan, kStartupSection),
               "[Startup] has no PackageName: setup.exe takes the folder itself for the package");
     return;
   }
   const ScannedSection* section = scan.Find(packageName);
   if (section == nullptr) {
-    out.Error("package-section-missing", kSettingsName, LineOr(scan.LineOf(kStartupSection, kPackageNameKey), 0),
+    out.Error("package-section-missing", SettingsName(), LineOr(scan.LineOf(kStartupSection, kPackageNameKey), 0),
               "PackageName names the section [" + U(packageName) +
                   "], which Setup.ini does not have: setup.exe takes the folder itself for the package");
     return;
   }
   if (settings.location.empty()) {
-    out.Error("location-missing", kSettingsName, section->line,
+    out.Error("location-missing", SettingsName(), section->line,
               "[" + U(packageName) + "] has no Location: setup.exe takes the folder itself for the package");
     return;
   }
   const std::string location = U(settings.location);
   if (!seen.package.exists) {
-    out.Error("package-file-missing", kSettingsName, LineOr(scan.LineOf(packageName, kLocationKey), 0),
+    out.Error("package-file-missing", SettingsName(), LineOr(scan.LineOf(packageName, kLocationKey), 0),
               "the package \"" + location + "\" does not exist (looked for as " + U(seen.package.path) + ")");
     return;
   }
@@ -351,13 +354,13 @@ void CheckEntryNumbers(const ScannedSection& section, const OsEntryView& entry, 
   for (const TextView key : {kMajorVersionKey, kMinorVersionKey, kBuildNumberKey}) {
     const ScannedKey* found = LastKey(section, key);
     if (found == nullptr) found = LineWithoutEquals(section, key);
+    std::string message = "[" + name + "] ";
     if (found == nullptr || found->value.empty()) {
-      out.Warning("os-entry-key-missing", kSettingsName, found == nullptr ? section.line : found->line,
-                  "[" + name + "] has no " + U(key) + ": " + consequence);
+      message.append("has no ").append(U(key)).append(": ").append(consequence);
+      out.Warning("os-entry-key-missing", SettingsName(), found == nullptr ? section.line : found->line, message);
     } else if (!IsWholeNumber(found->value)) {
-      out.Warning(
-          "os-entry-malformed", kSettingsName, found->line,
-          "[" + name + "] " + U(key) + "=" + U(found->value) + " is not a whole decimal number: " + consequence);
+      message.append(U(key)).append("=").append(U(found->value)).append(" is not a whole decimal number: ");
+      out.Warning("os-entry-malformed", SettingsName(), found->line, message.append(consequence));
     }
   }
 }
@@ -367,7 +370,7 @@ void CheckServicePack(const ScannedSection& section, Findings& out) {
   if (found == nullptr || found->value.empty()) return;
   const uint32_t word = ParseUnsignedDecimal(found->value).value;
   if (word == 0 || word > 0xFF) return;
-  out.Warning("service-pack-encoding", kSettingsName, found->line,
+  out.Warning("service-pack-encoding", SettingsName(), found->line,
               "[" + U(section.name) + "] ServicePack=" + U(found->value) + " asks for service pack 0." +
                   std::to_string(word) + "; service pack " + std::to_string(word) + ".0 is written " +
                   std::to_string(word * 256));
@@ -378,14 +381,14 @@ bool CheckEntry(const OsView& os, const OsEntryView& entry, const SettingsScan& 
   const size_t line = LineOr(scan.LineOf(os.list.listSection, entry.name), 0);
   if (!entry.enabled) {
     if (entry.value == u"0") return false;  // turned off on purpose
-    out.Warning("os-list-value", kSettingsName, line,
+    out.Warning("os-list-value", SettingsName(), line,
                 U(entry.name) + "=" + U(entry.value) + ": only \"1\" enables an entry and \"0\" turns it off; [" +
                     U(entry.name) + "] is skipped");
     return false;
   }
   const ScannedSection* section = scan.Find(entry.name);
   if (section == nullptr) {
-    out.Warning("os-entry-missing", kSettingsName, line,
+    out.Warning("os-entry-missing", SettingsName(), line,
                 "the list enables [" + U(entry.name) + "], which Setup.ini does not have: it can never be satisfied");
     return false;
   }
@@ -398,19 +401,19 @@ void CheckOperatingSystems(const Observation& seen, Findings& out) {
   const OsView& os = seen.os;
   const SettingsScan& scan = seen.settings.scan;
   if (os.msiVersionKeyCount == 0) {
-    out.Error("msiversion-missing", kSettingsName, SectionLine(scan, kMsiVersionSection),
+    out.Error("msiversion-missing", SettingsName(), SectionLine(scan, kMsiVersionSection),
               "no key in [MsiVersion]: no operating system can pass, every run ends with message 1150");
     return;
   }
   const ScannedSection* msiVersion = scan.Find(kMsiVersionSection);
   for (const ScannedKey& key : msiVersion->keys) {
     if (os.msiVersionKeyCount < 2 || key.key == os.list.requiredEngine) continue;
-    out.Warning("msiversion-several-keys", kSettingsName, key.line,
+    out.Warning("msiversion-several-keys", SettingsName(), key.line,
                 "[MsiVersion] has " + std::to_string(os.msiVersionKeyCount) + " keys; only the first in key order, \"" +
                     U(os.list.requiredEngine) + "\", counts: \"" + U(key.key) + "\" is ignored");
   }
   if (!os.listFound) {
-    out.Error("os-list-missing", kSettingsName, LineOr(scan.LineOf(kMsiVersionSection, os.list.requiredEngine), 0),
+    out.Error("os-list-missing", SettingsName(), LineOr(scan.LineOf(kMsiVersionSection, os.list.requiredEngine), 0),
               "[MsiVersion] names the list [" + U(os.list.listSection) +
                   "], which Setup.ini does not have: every run ends with message 1150");
     return;
@@ -418,7 +421,7 @@ void CheckOperatingSystems(const Observation& seen, Findings& out) {
   bool anySatisfiable = false;
   for (const OsEntryView& entry : os.entries) anySatisfiable = CheckEntry(os, entry, scan, out) || anySatisfiable;
   if (!anySatisfiable) {
-    out.Error("os-none-satisfiable", kSettingsName, SectionLine(scan, os.list.listSection),
+    out.Error("os-none-satisfiable", SettingsName(), SectionLine(scan, os.list.listSection),
               "no entry of [" + U(os.list.listSection) + "] can ever be satisfied: every run ends with message 1150");
   }
 }
@@ -426,7 +429,7 @@ void CheckOperatingSystems(const Observation& seen, Findings& out) {
 void CheckEngineUpdate(const Observation& seen, Findings& out) {
   const EngineView& engine = seen.engine;
   if (!engine.updateNeeded || engine.installerPresent) return;
-  out.Warning("engine-installer-missing", kSettingsName,
+  out.Warning("engine-installer-missing", SettingsName(),
               LineOr(seen.settings.scan.LineOf(kMsiVersionSection, seen.os.list.requiredEngine), 0),
               "the installed engine (msi.dll " + U(engine.installed) + ") is older than " + U(engine.required) +
                   ", the first key of [MsiVersion], but " + U(kEngineInstallerName) +
@@ -526,7 +529,7 @@ std::optional<Text> NearestName(TextView name, const std::vector<Text>& known) {
 }
 
 std::string LanguageName(uint32_t languageId) {
-  const std::string hex = ToUtf8(FormatHex4(languageId));
+  std::string hex = ToUtf8(FormatHex4(languageId));
   for (const LanguageCode& language : kLanguageCodes) {
     if (language.languageId == languageId) return std::string(language.englishName) + " (" + hex + ")";
   }

@@ -11,14 +11,29 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// "*" and "?" as the file search reads them, letters compared ignoring the case of A-Z.
+// "*" and "?" as the file search reads them, letters compared ignoring the case of A-Z. On a
+// mismatch the last "*" takes one character more, which finds a match wherever there is one.
 bool MatchesPattern(TextView name, TextView pattern) {
-  if (pattern.empty()) return name.empty();
-  if (pattern[0] == u'*') {
-    return MatchesPattern(name, pattern.substr(1)) || (!name.empty() && MatchesPattern(name.substr(1), pattern));
+  size_t n = 0;
+  size_t p = 0;
+  size_t starAt = TextView::npos;  // the last "*" seen, and where in the name it last resumed
+  size_t resumeAt = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == u'*') {
+      starAt = p++;
+      resumeAt = n;
+    } else if (p < pattern.size() && (pattern[p] == u'?' || FoldAsciiCase(pattern[p]) == FoldAsciiCase(name[n]))) {
+      ++p;
+      ++n;
+    } else if (starAt != TextView::npos) {
+      p = starAt + 1;
+      n = ++resumeAt;
+    } else {
+      return false;
+    }
   }
-  const bool same = !name.empty() && (pattern[0] == u'?' || FoldAsciiCase(pattern[0]) == FoldAsciiCase(name[0]));
-  return same && MatchesPattern(name.substr(1), pattern.substr(1));
+  while (p < pattern.size() && pattern[p] == u'*') ++p;
+  return p == pattern.size();
 }
 
 // The first entry of folder, in the folder's own order, that the pattern matches.

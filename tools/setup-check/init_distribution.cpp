@@ -37,7 +37,8 @@ struct NamedWindows {
   MinimumWindows windows;
 };
 // Build numbers of the first release of each; a service pack is its word, 512 for 2.0.
-const std::array<NamedWindows, 13> kWindows = {{
+const std::array<NamedWindows, 13>& KnownWindows() {
+  static const std::array<NamedWindows, 13> windows = {{
     {u"xp", {u"WinXP", u"Windows XP", 5, 1, 2600, 0}},
     {u"xp-sp1", {u"WinXPSP1", u"Windows XP Service Pack 1", 5, 1, 2600, 0x0100}},
     {u"xp-sp2", {u"WinXPSP2", u"Windows XP Service Pack 2", 5, 1, 2600, 0x0200}},
@@ -51,7 +52,9 @@ const std::array<NamedWindows, 13> kWindows = {{
     {u"8.1", {u"Win81", u"Windows 8.1", 6, 3, 9600, 0}},
     {u"10", {u"Win10", u"Windows 10", 10, 0, 10240, 0}},
     {u"11", {u"Win11", u"Windows 11", 10, 0, 22000, 0}},
-}};
+  }};
+  return windows;
+}
 
 // A value setup.exe reads back whole: "[" would start a section, and the reader cuts a line at
 // its last "#" and ";". In texts that only label, they give way to their full-width look-alikes,
@@ -153,7 +156,7 @@ Text EntrySection(const MinimumWindows& windows) {
 }  // namespace
 
 std::optional<MinimumWindows> MinimumWindowsNamed(TextView name) {
-  for (const NamedWindows& named : kWindows) {
+  for (const NamedWindows& named : KnownWindows()) {
     if (EqualsIgnoringAsciiCase(name, named.key)) return named.windows;
   }
   return std::nullopt;
@@ -171,7 +174,7 @@ MinimumWindows MinimumWindowsOf(const SystemVersion& system) {
 
 std::string MinimumWindowsNames() {
   std::string names;
-  for (const NamedWindows& named : kWindows) names += (names.empty() ? "" : ", ") + ToUtf8(named.key);
+  for (const NamedWindows& named : KnownWindows()) names += (names.empty() ? "" : ", ") + ToUtf8(named.key);
   return names;
 }
 

@@ -100,7 +100,7 @@ MsiResult ViewExecute(MsiHandle view, MsiHandle) {
   auto* query = Find<LibmsiQuery>(view, LIBMSI_TYPE_QUERY);
   if (query == nullptr) return kInvalidHandle;
   g_autoptr(GError) error = nullptr;
-  return libmsi_query_execute(query, nullptr, &error) ? 0 : WindowsCodeOf(error);
+  return libmsi_query_execute(query, nullptr, &error) != FALSE ? 0 : WindowsCodeOf(error);
 }
 
 // libmsi answers the end of the rows with no record and no error.

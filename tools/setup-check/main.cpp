@@ -18,7 +18,7 @@ namespace {
 
 using setup::check::kCheckCouldNotRun;
 
-void Print(std::FILE* stream, const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream); }
+void Print(std::FILE* stream, const std::string& text) { (void)std::fwrite(text.data(), 1, text.size(), stream); }
 
 // Help goes to standard output; a wrong argument, with the usage, to standard error.
 template <typename Options>
@@ -60,6 +60,17 @@ int Check(const std::vector<setup::Text>& arguments) {
   return ExitCodeFor(findings);
 }
 
+// A failure the check did not foresee (out of memory, a file system error) still ends in its
+// own exit code, with the reason.
+int CheckOrExplain(const std::vector<setup::Text>& arguments) {
+  try {
+    return Check(arguments);
+  } catch (const std::exception& failure) {
+    Print(stderr, std::string("setup-check: ") + failure.what() + "\n");
+    return kCheckCouldNotRun;
+  }
+}
+
 }  // namespace
 
 #ifdef _WIN32
@@ -67,12 +78,12 @@ int Check(const std::vector<setup::Text>& arguments) {
 int wmain(int argc, wchar_t** argv) {
   std::vector<setup::Text> arguments;
   for (int i = 1; i < argc; ++i) arguments.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
-  return Check(arguments);
+  return CheckOrExplain(arguments);
 }
 #else
 int main(int argc, char** argv) {
   std::vector<setup::Text> arguments;
   for (int i = 1; i < argc; ++i) arguments.push_back(setup::FromUtf8(argv[i]));
-  return Check(arguments);
+  return CheckOrExplain(arguments);
 }
 #endif

@@ -95,7 +95,7 @@ void RunRecorder::KeepLanguage(const SetupContext& context) {
   view.fileName = language_ + kLanguageFileExtension;
   view.fallback = language_ != FormatHex4(context.languageId);
   const Text path = context.moduleDirectory + view.fileName;
-  view.exists = run_.platform.bytesRead.count(path) != 0;
+  view.exists = run_.platform.bytesRead.contains(path);
   view.hasSection = context.messages.GetName() == view.section;
   for (size_t i = 0; i < context.messages.GetKeyCount(); ++i) {
     view.has1150 = view.has1150 || context.messages.GetKeyAt(i) == kUnsupportedSystemMessage;

@@ -31,7 +31,7 @@ inline MsiResult CopyOut(const Text& value, NativeChar* buffer, uint32_t* capaci
   return copied < value.size() ? kMsiMoreData : 0;
 }
 
-inline Text TextOf(const NativeChar* text) { return text ? Text(reinterpret_cast<const char16_t*>(text)) : Text(); }
+inline Text TextOf(const NativeChar* text) { return text != nullptr ? Text(reinterpret_cast<const char16_t*>(text)) : Text(); }
 
 // The tool's reader: Debian's libmsi on the host, the system's msi.dll on Windows. Tests hand
 // their own fake exports instead.

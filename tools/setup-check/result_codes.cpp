@@ -7,7 +7,8 @@ namespace {
 
 // The codes msi.dll's reading calls stop at, and those MsiInstallProductW ends with that a
 // distribution's author meets.
-const std::map<uint32_t, const char*> kMeanings = {
+const std::map<uint32_t, const char*>& Meanings() {
+  static const std::map<uint32_t, const char*> meanings = {
     {0, "ERROR_SUCCESS: success"},
     {1, "ERROR_INVALID_FUNCTION: msi.dll lacks the function setup.exe needs"},
     {2, "ERROR_FILE_NOT_FOUND: the file does not exist"},
@@ -40,13 +41,15 @@ const std::map<uint32_t, const char*> kMeanings = {
     {1641, "ERROR_SUCCESS_REBOOT_INITIATED: success; the installer restarts the machine"},
     {1804, "ERROR_INVALID_DATATYPE: an invalid data type"},
     {3010, "ERROR_SUCCESS_REBOOT_REQUIRED: success; a restart completes it"},
-};
+  };
+  return meanings;
+}
 
 }  // namespace
 
 std::string ResultCodeMeaning(uint32_t code) {
-  const auto found = kMeanings.find(code);
-  return found == kMeanings.end() ? "a system error code" : found->second;
+  const auto found = Meanings().find(code);
+  return found == Meanings().end() ? "a system error code" : found->second;
 }
 
 std::string ResultCodeText(uint32_t code) { return std::to_string(code) + " (" + ResultCodeMeaning(code) + ")"; }
