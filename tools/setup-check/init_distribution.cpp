@@ -6,7 +6,10 @@
 #include <fstream>
 
 #include "setup/base/chars.h"
+#include "setup/base/numbers.h"
+#include "setup/decisions/settings_names.h"
 #include "tools/setup-check/host_paths.h"
+#include "tools/setup-check/message_templates.h"
 #include "tools/setup-check/result_codes.h"
 
 namespace setup::check {
@@ -86,6 +89,21 @@ bool SameFile(const fs::path& a, const fs::path& b) {
   return fs::equivalent(a, b, error);
 }
 
+// The lowest Windows in a language's words: the names of Windows stay, a service pack and a
+// build number take the language's form of them.
+std::string WindowsInWords(const MinimumWindows& windows, const MessageTemplates& texts) {
+  const bool named = std::ranges::any_of(kWindows, [&](const NamedWindows& n) { return n.windows.section == windows.section; });
+  const uint16_t pack = windows.servicePack;
+  // A named Windows is its English name without the service pack, which the table appends.
+  const std::string name = named ? windows.name.substr(0, windows.name.find(" Service Pack "))
+                                 : Fill(texts.build, {{"{version}", std::to_string(windows.major) + "." +
+                                                                        std::to_string(windows.minor)},
+                                                      {"{build}", std::to_string(windows.build)}});
+  const std::string number =
+      std::to_string(pack >> 8) + (named ? "" : "." + std::to_string(pack & 0xFF));
+  return pack == 0 ? name : Fill(texts.servicePack, {{"{windows}", name}, {"{number}", number}});
+}
+
 struct Output {
   fs::path target;
   std::string bytes;  // written when source is empty
@@ -160,15 +178,24 @@ std::string StartingSettings(const PackageFacts& package, const Text& location, 
 }
 
 std::string StartingMessages(const PackageFacts& package, const MinimumWindows& minimum) {
-  const std::string product = package.productName.empty() ? "This product" : ToUtf8(Labelled(package.productName));
-  return WindowsTextFile("[0x0409]\n" +
-                   Line("1150", product + " needs " + minimum.name + " or later. Setup cannot continue.") +
-                   "1203=Usage: setup.exe /l language /S /a /x /debuglog file /? PROPERTY=value ...\n"
-                   "1204=/l en, /l de, ... chooses the language of the messages. /S installs without any user "
-                   "interface.\n"
-                   "1205=/a makes an administrative installation. /x removes the product.\n"
-                   "1206=/debuglog file writes the Windows Installer log to that file. /? shows this text.\n");
+  const auto english = std::ranges::find_if(
+      kLanguageCodes, [](const LanguageCode& language) { return FormatHex4(language.languageId) == kFallbackLanguage; });
+  return LanguageMessages(package, minimum, *english);
 }
+
+std::string LanguageMessages(const PackageFacts& package, const MinimumWindows& minimum, const LanguageCode& language) {
+  const MessageTemplates texts = MessageTemplatesOf(language.code);
+  const std::string windows = WindowsInWords(minimum, texts);
+  const std::string unsupported =
+      package.productName.empty()
+          ? Fill(texts.unsupportedSystemNoName, {{"{windows}", windows}})
+          : Fill(texts.unsupportedSystem, {{"{product}", ToUtf8(Labelled(package.productName))}, {"{windows}", windows}});
+  std::string lines = "[" + ToUtf8(FormatHex4(language.languageId)) + "]\n" + Line(ToUtf8(kUnsupportedSystemMessage), unsupported);
+  for (size_t i = 0; i < kUsageMessages.size(); ++i) lines += Line(ToUtf8(kUsageMessages[i]), texts.usage[i]);
+  return WindowsTextFile(lines);
+}
+
+Text LanguageFileName(const LanguageCode& language) { return FormatHex4(language.languageId) + kLanguageFileExtension; }
 
 int WriteStartingDistribution(const InitOptions& options, const FakeModule& packageReader, std::string& report) {
   std::error_code error;
@@ -210,6 +237,10 @@ int WriteStartingDistribution(const InitOptions& options, const FakeModule& pack
   }
   std::vector<Output> outputs = {{folder / "Setup.ini", StartingSettings(facts, location, options), {}},
                                  {folder / "0x0409.ini", StartingMessages(facts, options.minimum), {}}};
+  for (const LanguageCode& language : options.languages) {
+    if (FormatHex4(language.languageId) == kFallbackLanguage) continue;  // 0x0409.ini is always written
+    outputs.push_back({folder / PathOf(LanguageFileName(language)), LanguageMessages(facts, options.minimum, language), {}});
+  }
   if (copy) outputs.push_back({folder / package.filename(), {}, package});
   if (options.setupExe) {
     const fs::path setupExe = fs::absolute(PathOf(*options.setupExe), error);
