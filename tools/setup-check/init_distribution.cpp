@@ -92,15 +92,15 @@ bool SameFile(const fs::path& a, const fs::path& b) {
 // The lowest Windows in a language's words: the names of Windows stay, a service pack and a
 // build number take the language's form of them.
 std::string WindowsInWords(const MinimumWindows& windows, const MessageTemplates& texts) {
-  const bool named = std::ranges::any_of(kWindows, [&](const NamedWindows& n) { return n.windows.section == windows.section; });
+  const bool named =
+      std::ranges::any_of(kWindows, [&](const NamedWindows& n) { return n.windows.section == windows.section; });
   const uint16_t pack = windows.servicePack;
   // A named Windows is its English name without the service pack, which the table appends.
-  const std::string name = named ? windows.name.substr(0, windows.name.find(" Service Pack "))
-                                 : Fill(texts.build, {{"{version}", std::to_string(windows.major) + "." +
-                                                                        std::to_string(windows.minor)},
-                                                      {"{build}", std::to_string(windows.build)}});
-  const std::string number =
-      std::to_string(pack >> 8) + (named ? "" : "." + std::to_string(pack & 0xFF));
+  const std::string name =
+      named ? windows.name.substr(0, windows.name.find(" Service Pack "))
+            : Fill(texts.build, {{"{version}", std::to_string(windows.major) + "." + std::to_string(windows.minor)},
+                                 {"{build}", std::to_string(windows.build)}});
+  const std::string number = std::to_string(pack >> 8) + (named ? "" : "." + std::to_string(pack & 0xFF));
   return pack == 0 ? name : Fill(texts.servicePack, {{"{windows}", name}, {"{number}", number}});
 }
 
@@ -178,8 +178,9 @@ std::string StartingSettings(const PackageFacts& package, const Text& location, 
 }
 
 std::string StartingMessages(const PackageFacts& package, const MinimumWindows& minimum) {
-  const auto english = std::ranges::find_if(
-      kLanguageCodes, [](const LanguageCode& language) { return FormatHex4(language.languageId) == kFallbackLanguage; });
+  const auto english = std::ranges::find_if(kLanguageCodes, [](const LanguageCode& language) {
+    return FormatHex4(language.languageId) == kFallbackLanguage;
+  });
   return LanguageMessages(package, minimum, *english);
 }
 
@@ -187,10 +188,11 @@ std::string LanguageMessages(const PackageFacts& package, const MinimumWindows& 
   const MessageTemplates texts = MessageTemplatesOf(language.code);
   const std::string windows = WindowsInWords(minimum, texts);
   const std::string unsupported =
-      package.productName.empty()
-          ? Fill(texts.unsupportedSystemNoName, {{"{windows}", windows}})
-          : Fill(texts.unsupportedSystem, {{"{product}", ToUtf8(Labelled(package.productName))}, {"{windows}", windows}});
-  std::string lines = "[" + ToUtf8(FormatHex4(language.languageId)) + "]\n" + Line(ToUtf8(kUnsupportedSystemMessage), unsupported);
+      package.productName.empty() ? Fill(texts.unsupportedSystemNoName, {{"{windows}", windows}})
+                                  : Fill(texts.unsupportedSystem, {{"{product}", ToUtf8(Labelled(package.productName))},
+                                                                   {"{windows}", windows}});
+  std::string lines =
+      "[" + ToUtf8(FormatHex4(language.languageId)) + "]\n" + Line(ToUtf8(kUnsupportedSystemMessage), unsupported);
   for (size_t i = 0; i < kUsageMessages.size(); ++i) lines += Line(ToUtf8(kUsageMessages[i]), texts.usage[i]);
   return WindowsTextFile(lines);
 }
@@ -239,7 +241,8 @@ int WriteStartingDistribution(const InitOptions& options, const FakeModule& pack
                                  {folder / "0x0409.ini", StartingMessages(facts, options.minimum), {}}};
   for (const LanguageCode& language : options.languages) {
     if (FormatHex4(language.languageId) == kFallbackLanguage) continue;  // 0x0409.ini is always written
-    outputs.push_back({folder / PathOf(LanguageFileName(language)), LanguageMessages(facts, options.minimum, language), {}});
+    outputs.push_back(
+        {folder / PathOf(LanguageFileName(language)), LanguageMessages(facts, options.minimum, language), {}});
   }
   if (copy) outputs.push_back({folder / package.filename(), {}, package});
   if (options.setupExe) {

@@ -38,7 +38,8 @@ struct InitOptions {
   std::optional<Text> setupExe;  // copied in as setup.exe
   bool copyPackage = true;       // false: Location names the package where it lies
   bool force = false;            // overwrite files that exist
-  std::vector<LanguageCode> languages;  // a language file each, beside 0x0409.ini
+  // Besides 0x0409.ini, which is always written: one language file each.
+  std::vector<LanguageCode> languages;
 };
 
 // The two settings files, as written (CR LF line ends; UTF-8 with a byte-order mark when a text

@@ -114,7 +114,8 @@ TEST(StartingDistribution, WritesEveryLanguageOfSlashLWhereSetupExeFindsItAndThe
   folder.Package().properties[u"ProductName"] = u"Ledgr Sample";
   const std::string package = HostPathOf(folder.dir.PathOf("product.msi"));
   const setup::testing::FakePackage product = folder.Package();
-  folder.msi.packages[TextOf(std::filesystem::absolute(package).lexically_normal())] = product;  // as the writer opens it
+  // The writer opens the package by its absolute host path.
+  folder.msi.packages[TextOf(std::filesystem::absolute(package).lexically_normal())] = product;
   const ParsedInit parsed = ParseInitArguments(
       {FromUtf8(package), FromUtf8(HostPathOf(folder.dir.folder())), u"--languages", u"all", u"--force"});
   ASSERT_TRUE(parsed.options) << parsed.error;
@@ -160,7 +161,9 @@ TEST(ParseInitArguments, RefusesAnUnknownLanguageCodeNamingTheKnownOnes) {
   for (const Text wrong : {u"ru,xx", u"ru,", u"ru-RU"}) {
     const ParsedInit refused = ParseInitArguments({u"w.msi", u"d", u"--languages", wrong});
     EXPECT_FALSE(refused.options) << ToUtf8(wrong);
-    for (const LanguageCode& known : kLanguageCodes) EXPECT_NE(refused.error.find(ToUtf8(known.code)), std::string::npos);
+    for (const LanguageCode& known : kLanguageCodes) {
+      EXPECT_NE(refused.error.find(ToUtf8(known.code)), std::string::npos) << ToUtf8(known.code);
+    }
   }
 }
 
