@@ -19,6 +19,11 @@ import wineharness as wh
 THEME_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager"
 THEME = {"ThemeActive": "1", "DllName": r"C:\windows\resources\themes\light\light.msstyles",
          "ColorName": "Blue", "SizeName": "NormalSize"}
+# Wine draws its boxes in Tahoma, which Debian's Wine does not ship. A missing font with links
+# takes the first linked font in its place (DejaVu Sans: Latin, Cyrillic, Georgian), and that
+# font's own links give what it lacks (Chinese, from fonts-noto-cjk).
+FONT_LINK_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink"
+FONT_LINKS = {"Tahoma": ["DejaVuSans.ttf,DejaVu Sans"], "DejaVu Sans": ["NotoSansCJK-Regular.ttc,Noto Sans CJK SC"]}
 
 
 def screenshot_prefix() -> wh.Prefix:
@@ -30,6 +35,8 @@ def screenshot_prefix() -> wh.Prefix:
     # Wine's registry names the class of .exe files (their icon is the file's own) but does not
     # tie the extension to it, so its shell would draw every program with the document icon.
     prefix.reg_add(r"HKCR\.exe", "", "exefile")
+    for font, links in FONT_LINKS.items():
+        prefix.reg_add(FONT_LINK_KEY, font, "\\0".join(links), "REG_MULTI_SZ")
     # Wine's desktop process, started by those edits without a display, would keep every later
     # window of the prefix off the screen.
     prefix.stop()

@@ -96,7 +96,12 @@ class InitWritesAFolderThatInstallsTest(wh.SetupTestCase):
         return [call.text(1) for call in launch.calls("msi.MsiInstallProductW")]
 
     def test_the_written_folder_passes_the_check_installs_and_finds_the_product(self):
-        init = self.init("--min-os", "7-sp1", "--cmdline", "REBOOT=ReallySuppress",
+        refused = self.init("--languages", "ru,xx")
+        self.assertEqual(refused.exit_code, 3)
+        self.assertIn("the codes of /l are ru,uk,en,", refused.stderr)
+        self.assertFalse(self.folder.exists())
+
+        init = self.init("--min-os", "7-sp1", "--cmdline", "REBOOT=ReallySuppress", "--languages", "ru,de",
                          "--setup-exe", wh.windows_path(self.setup_exe))
         self.assertEqual(init.exit_code, 0, init.stdout + init.stderr)
         settings = (self.folder / "Setup.ini").read_bytes().decode("ascii")
@@ -105,7 +110,9 @@ class InitWritesAFolderThatInstallsTest(wh.SetupTestCase):
                      "[Win7SP1]\r\nMajorVer=6\r\nMinorVer=1\r\nBuildNo=7601\r\nServicePack=256\r\n"):
             self.assertIn(line, settings)
         self.assertEqual(sorted(p.name for p in self.folder.iterdir()),
-                         ["0x0409.ini", "Setup.ini", "quill.msi", "setup.exe"])
+                         ["0x0407.ini", "0x0409.ini", "0x0419.ini", "Setup.ini", "quill.msi", "setup.exe"])
+        self.assertIn("1150=Quill Notes erfordert Windows 7 mit Service Pack 1 oder höher.",
+                      (self.folder / "0x0407.ini").read_bytes().decode("utf-8-sig"))
 
         report = self.check("--command-line", "/S")
         self.assertEqual(report["findings"], [])

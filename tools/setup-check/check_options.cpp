@@ -7,6 +7,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "setup/base/chars.h"
+
 namespace setup::check {
 namespace {
 
@@ -73,6 +75,30 @@ std::optional<MinimumWindows> MinimumFrom(std::string_view text) {
 }
 
 std::optional<Text> AsText(std::string_view text) { return FromUtf8(text); }
+
+std::string LanguageCodeNames() {
+  std::string names;
+  for (const LanguageCode& language : kLanguageCodes) names += (names.empty() ? "" : ",") + ToUtf8(language.code);
+  return names;
+}
+
+// "ru,de" or "all": codes of /l, each once. An unknown code is refused with the known ones, so
+// that a misspelt code writes nothing rather than a file setup.exe never reads.
+std::vector<LanguageCode> LanguagesFrom(const std::string& text) {
+  if (EqualsIgnoringAsciiCase(FromUtf8(text), u"all")) return {kLanguageCodes.begin(), kLanguageCodes.end()};
+  std::vector<LanguageCode> languages;
+  for (const auto range : std::views::split(text, ',')) {
+    const std::string code(range.begin(), range.end());
+    const LanguageCode* known = FindLanguageCode(FromUtf8(code));
+    if (known == nullptr) {
+      throw CLI::ValidationError("--languages", "no language has the code \"" + code + "\"; the codes of /l are " +
+                                                    LanguageCodeNames() + ", or all");
+    }
+    const auto same = [&](const LanguageCode& language) { return language.languageId == known->languageId; };
+    if (std::ranges::none_of(languages, same)) languages.push_back(*known);
+  }
+  return languages;
+}
 
 template <typename Value>
 Value Valid(const std::string& option, std::optional<Value> value, const std::string& text) {
@@ -152,6 +178,11 @@ struct InitCommand {
     app.add_flag_callback("--no-copy", [this] { options.copyPackage = false; },
                           "Location names the package where it lies instead of a copy");
     app.add_flag("--force", options.force, "overwrites files that exist");
+    app.add_option_function<std::string>(
+           "--languages", [this](const std::string& text) { options.languages = LanguagesFrom(text); },
+           "beside 0x0409.ini, the language file of each code of /l, translated:\n" + LanguageCodeNames() +
+               ", or all")
+        ->type_name("CODE,...|all");
     AddOption(app, "PACKAGE.msi", options.package, AsText, "the package")->type_name("")->required();
     AddOption(app, "DIR", options.folder, AsText, "the folder to write, made when missing")->type_name("")->required();
     app.footer("Exit code: 0 written, 3 nothing written.");

@@ -11,6 +11,7 @@
 #include "setup/decisions/settings_names.h"
 #include "setup/driver/run.h"
 #include "tools/setup-check/host_paths.h"
+#include "tools/setup-check/message_templates.h"
 #include "tools/setup-check/result_codes.h"
 
 namespace setup::check {
@@ -24,14 +25,6 @@ constexpr int32_t kUnstatedEngine = 200;  // what a package that names no engine
 constexpr char16_t kPackageSection[] = u"Package";
 constexpr char16_t kSystemsSection[] = u"Systems";
 constexpr char16_t kSetupExe[] = u"setup.exe";
-// The English texts of the usage messages, in the order of their identifiers.
-constexpr std::array<const char16_t*, kUsageMessages.size()> kUsageTexts = {
-    u"Usage: setup.exe /l language /S /a /x /debuglog file /? PROPERTY=value ...",
-    u"/l en, /l de, ... chooses the language of the messages. /S installs without any user interface.",
-    u"/a makes an administrative installation. /x removes the product.",
-    u"/debuglog file writes the Windows Installer log to that file. /? shows this text.",
-};
-
 struct NamedWindows {
   const char16_t* key;  // as --min-os takes it
   MinimumWindows windows;
@@ -85,6 +78,21 @@ std::string WindowsTextFile(TextView lines) {
 }
 
 std::string Utf8Of(const fs::path& path) { return ToUtf8(TextOf(path)); }
+
+// The lowest Windows in a language's words: the names of Windows stay, a service pack and a
+// build number take the language's form of them.
+std::string WindowsInWords(const MinimumWindows& windows, const MessageTemplates& texts) {
+  const bool named =
+      std::ranges::any_of(KnownWindows(), [&](const NamedWindows& n) { return n.windows.section == windows.section; });
+  const uint16_t pack = windows.servicePack;
+  // A named Windows is its English name without the service pack, which the table appends.
+  const std::string name =
+      named ? ToUtf8(windows.name.substr(0, windows.name.find(u" Service Pack ")))
+            : Fill(texts.build, {{"{version}", std::to_string(windows.major) + "." + std::to_string(windows.minor)},
+                                 {"{build}", std::to_string(windows.build)}});
+  const std::string number = std::to_string(pack >> 8) + (named ? "" : "." + std::to_string(pack & 0xFF));
+  return pack == 0 ? name : Fill(texts.servicePack, {{"{windows}", name}, {"{number}", number}});
+}
 
 // Where Location points when the package stays where it lies: relative to the folder, with
 // Windows separators, as setup.exe joins it to its own directory. Empty on another drive.
@@ -203,12 +211,25 @@ std::string StartingSettings(const PackageFacts& package, const Text& location, 
 }
 
 std::string StartingMessages(const PackageFacts& package, const MinimumWindows& minimum) {
-  const Text product = package.productName.empty() ? u"This product" : Labelled(package.productName);
-  Text text = Section(kFallbackLanguage) +
-              Line(kUnsupportedSystemMessage, product + u" needs " + minimum.name + u" or later. Setup cannot continue.");
-  for (size_t i = 0; i < kUsageMessages.size(); ++i) text += Line(kUsageMessages[i], kUsageTexts[i]);
+  const auto english = std::ranges::find_if(kLanguageCodes, [](const LanguageCode& language) {
+    return FormatHex4(language.languageId) == kFallbackLanguage;
+  });
+  return LanguageMessages(package, minimum, *english);
+}
+
+std::string LanguageMessages(const PackageFacts& package, const MinimumWindows& minimum, const LanguageCode& language) {
+  const MessageTemplates texts = MessageTemplatesOf(language.code);
+  const std::string windows = WindowsInWords(minimum, texts);
+  const std::string unsupported =
+      package.productName.empty() ? Fill(texts.unsupportedSystemNoName, {{"{windows}", windows}})
+                                  : Fill(texts.unsupportedSystem, {{"{product}", ToUtf8(Labelled(package.productName))},
+                                                                   {"{windows}", windows}});
+  Text text = Section(FormatHex4(language.languageId)) + Line(kUnsupportedSystemMessage, FromUtf8(unsupported));
+  for (size_t i = 0; i < kUsageMessages.size(); ++i) text += Line(kUsageMessages[i], FromUtf8(texts.usage[i]));
   return WindowsTextFile(text);
 }
+
+Text LanguageFileName(const LanguageCode& language) { return FormatHex4(language.languageId) + kLanguageFileExtension; }
 
 int WriteStartingDistribution(const InitOptions& options, const FakeModule& packageReader, std::string& report) {
   report.clear();
@@ -242,6 +263,10 @@ int WriteStartingDistribution(const InitOptions& options, const FakeModule& pack
   std::vector<Output> outputs = {
       {folder / kSettingsFileName, StartingSettings(facts, location, options), {}},
       {folder / (Text(kFallbackLanguage) + kLanguageFileExtension), StartingMessages(facts, options.minimum), {}}};
+  for (const LanguageCode& language : options.languages) {
+    if (FormatHex4(language.languageId) == kFallbackLanguage) continue;  // 0x0409.ini is always written
+    outputs.push_back({folder / LanguageFileName(language), LanguageMessages(facts, options.minimum, language), {}});
+  }
   if (copy) outputs.push_back({folder / package.filename(), {}, package});
   if (options.setupExe) {
     const fs::path setupExe = fs::absolute(fs::path(*options.setupExe), error);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "setup/base/text.h"
+#include "setup/cmdline/setup_options.h"
 #include "setup/platform/host/host_platform.h"
 #include "tools/setup-check/package_facts.h"
 
@@ -36,12 +37,18 @@ struct InitOptions {
   std::optional<Text> setupExe;  // copied in as setup.exe
   bool copyPackage = true;       // false: Location names the package where it lies
   bool force = false;            // overwrite files that exist
+  // Besides 0x0409.ini, which is always written: one language file each.
+  std::vector<LanguageCode> languages;
 };
 
 // The two settings files, as written (CR LF line ends; UTF-8 with a byte-order mark when a text
 // goes beyond ASCII, so that no code page decides how it reads).
 std::string StartingSettings(const PackageFacts& package, const Text& location, const InitOptions& options);
 std::string StartingMessages(const PackageFacts& package, const MinimumWindows& minimum);
+// The same messages in a language of /l, in the file setup.exe looks for: "0x0419.ini" with
+// [0x0419]. The texts come from languages/ beside this file.
+std::string LanguageMessages(const PackageFacts& package, const MinimumWindows& minimum, const LanguageCode& language);
+Text LanguageFileName(const LanguageCode& language);
 
 // Writes the folder and says what it did (or why it wrote nothing) in report. 0 when written,
 // 3 when nothing was written.

@@ -62,7 +62,7 @@ TEST(CheckUsage, AnswersHelpAndNamesEveryOptionAndExitCode) {
   for (const char* fact : {"--os", "--language", "--engine", "--installed", "--codepage", "--json", "--command-line",
                            "DIST_DIR", "\"--\"", "0 clean, 1 warnings only, 2 errors, 3 the check itself could not run",
                            "--init [OPTIONS] PACKAGE.msi DIR", "--min-os", "xp-sp3, vista", "--cmdline", "--setup-exe",
-                           "--no-copy", "--force", "0 written, 3 nothing written"}) {
+                           "--no-copy", "--force", "--languages", "0 written, 3 nothing written"}) {
     EXPECT_NE(usage.find(fact), std::string::npos) << fact;
   }
 }

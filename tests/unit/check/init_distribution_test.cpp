@@ -2,10 +2,16 @@
 
 #include "tools/setup-check/init_distribution.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
+#include "setup/base/numbers.h"
+#include "setup/decisions/settings_names.h"
 #include "tests/unit/check/check_folder.h"
 #include "tools/setup-check/check_options.h"
+#include "tools/setup-check/host_paths.h"
 
 namespace setup::check::testing {
 namespace {
@@ -87,6 +93,78 @@ TEST(StartingDistribution, PassesTheCheckAndInstallsWithTheGivenProperties) {
   const Observation onXp = folder.Run();
   ASSERT_EQ(onXp.end.messageBoxes.size(), 1u);
   EXPECT_EQ(onXp.end.messageBoxes[0].text, u"Widget needs Windows 7 Service Pack 1 or later. Setup cannot continue.");
+}
+
+std::vector<Text> LinesOf(const Text& text) {
+  std::vector<Text> lines(1);
+  for (const char16_t c : text) {
+    if (c == u'\n') {
+      lines.emplace_back();
+    } else {
+      lines.back().push_back(c);
+    }
+  }
+  return lines;
+}
+
+// --languages all, then setup.exe's own run in the folder reads each file back by /l: message
+// 1150 on a Windows older than the files name, and the usage text for /?.
+TEST(StartingDistribution, WritesEveryLanguageOfSlashLWhereSetupExeFindsItAndTheCheckAcceptsIt) {
+  CheckFolder folder;
+  folder.Package().properties[u"ProductName"] = u"Ledgr Sample";
+  const std::string package = HostPathOf(folder.dir.PathOf("product.msi"));
+  const setup::testing::FakePackage product = folder.Package();
+  // The writer opens the package by its absolute host path.
+  folder.msi.packages[TextOf(std::filesystem::absolute(package).lexically_normal())] = product;
+  const ParsedInit parsed = ParseInitArguments(
+      {FromUtf8(package), FromUtf8(HostPathOf(folder.dir.folder())), u"--languages", u"all", u"--force"});
+  ASSERT_TRUE(parsed.options) << parsed.error;
+  std::string report;
+  ASSERT_EQ(WriteStartingDistribution(*parsed.options, folder.msi.Module(), report), 0) << report;
+  const Observation clean = folder.Run();
+  for (const Finding& finding : FindProblems(clean)) ADD_FAILURE() << finding.code << " " << finding.message;
+
+  folder.options.system = {5, 1, 2600, 2, 0};
+  const auto shown = [&](const LanguageCode& language, std::vector<Text> arguments) {
+    arguments.insert(arguments.begin(), {u"/l", language.code});
+    const Observation seen = folder.Run(arguments);
+    return seen.end.messageBoxes.size() == 1 ? seen.end.messageBoxes[0].text : Text(u"no box");
+  };
+  const LanguageCode& english = *FindLanguageCode(u"en");
+  const Text english1150 = shown(english, {});
+  const std::vector<Text> englishUsage = LinesOf(shown(english, {u"/?"}));
+  EXPECT_EQ(english1150, u"Ledgr Sample needs Windows XP Service Pack 3 or later. Setup cannot continue.");
+  for (const LanguageCode& language : kLanguageCodes) {
+    const Text name = FormatHex4(language.languageId) + kLanguageFileExtension;
+    const bool isEnglish = language.languageId == english.languageId;
+    const auto file = std::ranges::find(clean.languageFiles, name, &LanguageFileView::fileName);
+    ASSERT_NE(file, clean.languageFiles.end()) << ToUtf8(name);
+    EXPECT_TRUE(isEnglish || file->scan.encoding == SettingsEncoding::kUtf8) << ToUtf8(name);
+
+    const Text unsupported = shown(language, {});
+    EXPECT_NE(unsupported.find(u"Ledgr Sample"), Text::npos) << ToUtf8(unsupported);
+    EXPECT_TRUE(isEnglish || unsupported != english1150) << ToUtf8(unsupported);
+    const std::vector<Text> usage = LinesOf(shown(language, {u"/?"}));
+    ASSERT_EQ(usage.size(), kUsageMessages.size()) << ToUtf8(name);
+    for (size_t i = 0; i < usage.size(); ++i) {
+      EXPECT_FALSE(usage[i].empty()) << ToUtf8(name) << " " << i;
+      EXPECT_TRUE(isEnglish || usage[i] != englishUsage[i]) << ToUtf8(usage[i]);
+    }
+  }
+}
+
+TEST(ParseInitArguments, RefusesAnUnknownLanguageCodeNamingTheKnownOnes) {
+  const ParsedInit parsed = ParseInitArguments({u"w.msi", u"d", u"--languages", u"ru,RU,de,en"});
+  ASSERT_TRUE(parsed.options) << parsed.error;
+  ASSERT_EQ(parsed.options->languages.size(), 3u);
+  EXPECT_EQ(parsed.options->languages[1].languageId, 0x0407);
+  for (const Text wrong : {u"ru,xx", u"ru,", u"ru-RU"}) {
+    const ParsedInit refused = ParseInitArguments({u"w.msi", u"d", u"--languages", wrong});
+    EXPECT_FALSE(refused.options) << ToUtf8(wrong);
+    for (const LanguageCode& known : kLanguageCodes) {
+      EXPECT_NE(refused.error.find(ToUtf8(known.code)), std::string::npos) << ToUtf8(known.code);
+    }
+  }
 }
 
 TEST(ParseInitArguments, TakesNamesOrNumbersAndRefusesTheRest) {

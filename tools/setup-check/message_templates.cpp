@@ -1,0 +1,45 @@
+#include "tools/setup-check/message_templates.h"
+
+#include <algorithm>
+#include <ranges>
+
+#include "setup/decisions/settings_names.h"
+
+namespace setup::check {
+
+MessageTemplates MessageTemplatesOf(TextView code) {
+  std::string_view text = EmbeddedLanguageText(ToUtf8(code));
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+
+  const std::string unsupported = ToUtf8(kUnsupportedSystemMessage);
+  MessageTemplates texts;
+  for (const auto range : std::views::split(text, '\n')) {
+    std::string_view line(range.begin(), range.end());
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    const size_t equals = line.find('=');
+    if (line.starts_with('#') || equals == std::string_view::npos) continue;
+    const std::string_view key = line.substr(0, equals);
+    const std::string value(line.substr(equals + 1));
+    if (key == unsupported) texts.unsupportedSystem = value;
+    if (key == unsupported + "-no-name") texts.unsupportedSystemNoName = value;
+    if (key == "service-pack") texts.servicePack = value;
+    if (key == "build") texts.build = value;
+    for (size_t i = 0; i < kUsageMessages.size(); ++i) {
+      if (key == ToUtf8(kUsageMessages[i])) texts.usage[i] = value;
+    }
+  }
+  return texts;
+}
+
+std::string Fill(std::string_view pattern, std::initializer_list<std::pair<std::string_view, std::string>> values) {
+  std::string filled;
+  while (!pattern.empty()) {
+    const auto value = std::ranges::find_if(values, [&](const auto& v) { return pattern.starts_with(v.first); });
+    const size_t used = value == values.end() ? 1 : value->first.size();
+    filled += value == values.end() ? std::string(1, pattern.front()) : value->second;
+    pattern.remove_prefix(used);
+  }
+  return filled;
+}
+
+}  // namespace setup::check
