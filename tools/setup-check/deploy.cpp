@@ -27,20 +27,20 @@ class StagedFiles {
     if (committed_) return;
     std::error_code ignored;
     for (const auto& [target, staged] : files_) fs::remove(staged, ignored);
-    for (auto folder = madeFolders_.rbegin(); folder != madeFolders_.rend(); ++folder) fs::remove(*folder, ignored);
+    for (const fs::path& folder : madeFolders_) fs::remove_all(folder, ignored);
   }
 
   // Where the file for target is to be written; empty, with error, when its folder cannot be made.
   fs::path Stage(const fs::path& target, std::error_code& error) {
-    std::vector<fs::path> missing;
-    for (fs::path folder = target.parent_path(); !folder.empty() && !fs::exists(folder, error);
+    fs::path highestMissing;  // made here, so everything in it is ours
+    for (fs::path folder = target.parent_path(); folder != folder.parent_path() && !fs::exists(folder, error);
          folder = folder.parent_path()) {
-      missing.push_back(folder);
-      if (folder == folder.parent_path()) break;
+      if (error) return {};
+      highestMissing = folder;
     }
-    for (auto folder = missing.rbegin(); folder != missing.rend() && !error; ++folder) {
-      if (fs::create_directory(*folder, error)) madeFolders_.push_back(*folder);
-    }
+    if (error) return {};
+    if (!highestMissing.empty()) madeFolders_.push_back(highestMissing);
+    fs::create_directories(target.parent_path(), error);
     if (error) return {};
     files_.emplace_back(target, fs::path(target) += ".partial");
     return files_.back().second;
@@ -101,8 +101,54 @@ std::vector<DescriptionFile> Descriptions(const DeployFacts& facts) {
   return files;
 }
 
+// Why the options cannot serve; empty when they can.
+std::string Refusal(const DeployOptions& options, const fs::path& folder, const fs::path& outDir) {
+  std::error_code error;
+  if (!fs::is_directory(folder, error)) return "not a folder: " + folder.string();
+  if (!IsWingetUrl(ToUtf8(options.url))) {
+    return "--url " + ToUtf8(options.url) +
+           " is not one winget takes: http:// or https://, one line, 2048 characters "
+           "at most";
+  }
+  if (options.zip) {
+    if (!fs::is_regular_file(PathOf(*options.zip), error)) return "no such file: --zip " + ToUtf8(*options.zip);
+    if (!ZipHoldsAtRoot(PathOf(*options.zip), kSetupExe)) {
+      return "--zip " + ToUtf8(*options.zip) + " is not a zip with setup.exe at its root";
+    }
+    return {};
+  }
+  if (!fs::is_regular_file(ResolveHostPath(TextOf(folder / kSetupExe)), error)) {
+    return "the folder has no setup.exe, which the engines run";
+  }
+  return Inside(outDir, folder) ? "OUT_DIR lies in DIST_DIR, whose zip would then hold it" : "";
+}
+
+// The zip unless one is given, then the descriptions with its hash; why, when they cannot be written.
+std::string Write(const fs::path& folder, const fs::path& outDir, const fs::path& zip, bool zipGiven,
+                  DeployFacts& facts, std::string& written) {
+  StagedFiles staged;
+  std::error_code error;
+  std::string why;
+  fs::path hashed = zip;
+  if (!zipGiven) {
+    hashed = staged.Stage(zip, error);
+    if (hashed.empty()) return "cannot write into " + outDir.string() + ": " + error.message();
+    if (!ZipFolder(folder, hashed, why)) return why;
+  }
+  facts.sha256 = Sha256Of(hashed);
+  if (facts.sha256.empty()) return "cannot read " + hashed.string();
+  for (const DescriptionFile& file : Descriptions(facts)) {
+    if (!staged.Write(outDir / file.path, file.bytes, error)) {
+      return "cannot write " + (outDir / file.path).string() + ": " + error.message();
+    }
+  }
+  if (!staged.Commit(error)) return "cannot write into " + outDir.string() + ": " + error.message();
+  for (const auto& [target, unused] : staged.files()) written += "  wrote " + target.string() + "\n";
+  return {};
+}
+
 int NothingWritten(std::string& report, const std::string& why) {
-  report += "setup-check: " + why + "; nothing was written\n";
+  report = "setup-check: " + why + "; nothing was written\n";
   return kCheckCouldNotRun;
 }
 
@@ -112,25 +158,7 @@ int WriteDeployment(const DeployOptions& options, const FakeModule& packageReade
   std::error_code error;
   const fs::path folder = PathOf(options.distribution);
   const fs::path outDir = fs::absolute(PathOf(options.outDir), error).lexically_normal();
-  const std::string url = ToUtf8(options.url);
-  if (!fs::is_directory(folder, error)) return NothingWritten(report, "not a folder: " + folder.string());
-  if (!IsWingetUrl(url)) {
-    return NothingWritten(report, "--url " + url +
-                                      " is not one winget takes: http:// or https://, one line, 2048 "
-                                      "characters at most");
-  }
-  if (options.zip && !fs::is_regular_file(PathOf(*options.zip), error)) {
-    return NothingWritten(report, "no such file: --zip " + ToUtf8(*options.zip));
-  }
-  if (options.zip && !ZipHoldsAtRoot(PathOf(*options.zip), kSetupExe)) {
-    return NothingWritten(report, "--zip " + ToUtf8(*options.zip) + " is not a zip with setup.exe at its root");
-  }
-  if (!options.zip && !fs::is_regular_file(ResolveHostPath(TextOf(folder / kSetupExe)), error)) {
-    return NothingWritten(report, "the folder has no setup.exe, which the engines run");
-  }
-  if (!options.zip && Inside(outDir, folder)) {
-    return NothingWritten(report, "OUT_DIR lies in DIST_DIR, whose zip would then hold it");
-  }
+  if (const std::string why = Refusal(options, folder, outDir); !why.empty()) return NothingWritten(report, why);
 
   const Observation seen = ObserveForDeployment(options, WindowsFolderOf(folder), packageReader);
   const std::vector<Finding> findings = FindProblems(seen);
@@ -141,12 +169,12 @@ int WriteDeployment(const DeployOptions& options, const FakeModule& packageReade
   std::string why;
   std::optional<DeployFacts> facts = DeployFactsOf(seen, packageReader, options.id, why);
   if (!facts) return NothingWritten(report, why);
-  facts->url = url;
+  facts->url = ToUtf8(options.url);
 
   // The descriptions' paths do not depend on the hash, which comes only once the zip is written.
+  const std::string product = facts->identifier.substr(facts->identifier.rfind('.') + 1);
   const fs::path zip = options.zip ? fs::absolute(PathOf(*options.zip), error)
-                                   : outDir / (facts->identifier.substr(facts->identifier.rfind('.') + 1) + "-" +
-                                               facts->productVersion + ".zip");
+                                   : outDir / (product + "-" + facts->productVersion + ".zip");
   std::vector<fs::path> targets;
   for (const DescriptionFile& file : Descriptions(*facts)) targets.push_back(outDir / file.path);
   if (!options.zip) targets.push_back(zip);
@@ -159,27 +187,12 @@ int WriteDeployment(const DeployOptions& options, const FakeModule& packageReade
     return kCheckCouldNotRun;
   }
 
-  StagedFiles staged;
-  fs::path hashed = zip;
-  if (!options.zip) {
-    hashed = staged.Stage(zip, error);
-    if (hashed.empty()) return NothingWritten(report, "cannot write into " + outDir.string() + ": " + error.message());
-    if (!ZipFolder(folder, hashed, why)) return NothingWritten(report, why);
-  }
-  facts->sha256 = Sha256Of(hashed);
-  if (facts->sha256.empty()) return NothingWritten(report, "cannot read " + hashed.string());
-  for (const DescriptionFile& file : Descriptions(*facts)) {
-    if (!staged.Write(outDir / file.path, file.bytes, error)) {
-      return NothingWritten(report, "cannot write " + (outDir / file.path).string() + ": " + error.message());
-    }
-  }
-  if (!staged.Commit(error))
-    return NothingWritten(report, "cannot write into " + outDir.string() + ": " + error.message());
-
+  std::string written;
+  why = Write(folder, outDir, zip, options.zip.has_value(), *facts, written);
+  if (!why.empty()) return NothingWritten(report, why);
   report = "setup-check: deployment descriptions for " + facts->productName + " " + facts->productVersion + " " +
-           facts->productCode + ":\n";
-  for (const auto& [target, unused] : staged.files()) report += "  wrote " + target.string() + "\n";
-  report += "  InstallerSha256 " + facts->sha256 + " of " + zip.string() + "; winget downloads it from " + url + "\n";
+           facts->productCode + ":\n" + written + "  InstallerSha256 " + facts->sha256 + " of " + zip.string() +
+           "; winget downloads it from " + facts->url + "\n";
   return kCheckClean;
 }
 

@@ -73,10 +73,12 @@ void InstallerFields(YAML::Emitter& out, const DeployFacts& facts) {
     Word(out, "Scope", facts.scope == InstallScope::kMachine ? "machine" : "user");
   out << YAML::Key << "InstallModes" << YAML::Value << YAML::Flow << YAML::BeginSeq << "interactive"
       << "silent" << YAML::EndSeq;
+  // No Log switch: winget always passes one, with a path in the user's profile, and setup.exe
+  // keeps quotation marks in the /debuglog path, so a quoted path never opens, while an unquoted
+  // one with a blank splits into a property the installer refuses (1639).
   out << YAML::Key << "InstallerSwitches" << YAML::Value << YAML::BeginMap;
   Word(out, "Silent", "/S");
   Word(out, "SilentWithProgress", "/S");
-  Word(out, "Log", "/debuglog \"<LOGPATH>\"");
   out << YAML::EndMap;
   out << YAML::Key << "ExpectedReturnCodes" << YAML::Value << YAML::BeginSeq;
   for (const ReturnCode& code : kReturnCodes) {
