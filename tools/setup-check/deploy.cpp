@@ -76,7 +76,8 @@ class StagedFiles {
 fs::path PathOf(const Text& text) { return fs::path(std::u16string(text)); }
 
 bool Inside(const fs::path& path, const fs::path& folder) {
-  const fs::path relative = fs::weakly_canonical(path).lexically_relative(fs::weakly_canonical(folder));
+  std::error_code error;
+  const fs::path relative = fs::weakly_canonical(path, error).lexically_relative(fs::weakly_canonical(folder, error));
   return !relative.empty() && *relative.begin() != "..";
 }
 
@@ -166,6 +167,8 @@ int WriteDeployment(const DeployOptions& options, const FakeModule& packageReade
     report = TextReport(seen, findings) + "setup-check: the folder has errors; nothing was written\n";
     return kCheckErrors;
   }
+  const std::string warned =
+      findings.empty() ? "" : "  the check warns: setup-check " + folder.string() + " tells of what\n";
   std::string why;
   std::optional<DeployFacts> facts = DeployFactsOf(seen, packageReader, options.id, why);
   if (!facts) return NothingWritten(report, why);
@@ -192,7 +195,7 @@ int WriteDeployment(const DeployOptions& options, const FakeModule& packageReade
   if (!why.empty()) return NothingWritten(report, why);
   report = "setup-check: deployment descriptions for " + facts->productName + " " + facts->productVersion + " " +
            facts->productCode + ":\n" + written + "  InstallerSha256 " + facts->sha256 + " of " + zip.string() +
-           "; winget downloads it from " + facts->url + "\n";
+           "; winget downloads it from " + facts->url + "\n" + warned;
   return kCheckClean;
 }
 

@@ -1,5 +1,6 @@
 #include "tools/setup-check/deploy_facts.h"
 
+#include <algorithm>
 #include <array>
 #include <tuple>
 #include <utility>
