@@ -13,6 +13,7 @@
 #include <set>
 
 #include "tests/unit/check/check_folder.h"
+#include "tools/setup-check/check_options.h"
 #include "tools/setup-check/deploy_descriptions.h"
 
 namespace setup::check::testing {
@@ -233,7 +234,6 @@ TEST(DeployInput, IsRefusedWithoutLeavingAnythingBehind) {
       {"a platform winget does not know", [](DeployFolder& d) { d.folder.Package().summary[7].text = u"Intel64;1033"; },
        3, "Intel64"},
       {"a URL winget refuses", [](DeployFolder& d) { d.options.url = u"ftp://downloads.example/p.zip"; }, 3, "--url"},
-      {"a URL of two lines", [](DeployFolder& d) { d.options.url = u"https://a.example/\nb"; }, 3, "--url"},
       {"an identifier winget refuses", [](DeployFolder& d) { d.options.id = u"Example Makers.Product"; }, 3, "--id"},
       {"a --zip that does not exist", [](DeployFolder& d) { d.options.zip = HostForm(d.out.PathOf("none.zip")); }, 3,
        "no such file"},
@@ -253,6 +253,18 @@ TEST(DeployInput, IsRefusedWithoutLeavingAnythingBehind) {
     EXPECT_NE(fresh.report.find(c.message), std::string::npos) << fresh.report;
     EXPECT_EQ(fresh.Written(), before);
   }
+}
+
+TEST(DeployArguments, NameBothFoldersAndWantTheUrl) {
+  const ParsedDeploy parsed = ParseDeployArguments(
+      {u"dist", u"out", u"--url", u"https://x.example/p.zip", u"--id", u"A.B", u"--zip", u"p.zip", u"--force"});
+  ASSERT_TRUE(parsed.options) << parsed.error;
+  const DeployOptions& o = *parsed.options;
+  EXPECT_EQ(std::tie(o.distribution, o.outDir, o.url, o.id),
+            std::tie(u"dist", u"out", u"https://x.example/p.zip", u"A.B"));
+  EXPECT_TRUE(o.zip == u"p.zip" && o.force);
+  EXPECT_NE(ParseDeployArguments({u"dist", u"out"}).error.find("--url"), std::string::npos);
+  EXPECT_NE(CheckUsage().find("--deploy [OPTIONS] DIST_DIR OUT_DIR"), std::string::npos);
 }
 
 }  // namespace
