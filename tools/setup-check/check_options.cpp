@@ -189,6 +189,30 @@ struct InitCommand {
   }
 };
 
+// setup-check --deploy's command line.
+struct DeployCommand {
+  DeployOptions options;
+  CLI::App app{"--deploy checks DIST_DIR and, when it has no error, writes into OUT_DIR what winget, Intune and\n"
+               "Configuration Manager need to install it: winget's manifests for the folder as one zip (written\n"
+               "there too unless --zip), the body of an Intune Win32 app, and a script that makes the\n"
+               "Configuration Manager application.",
+               "setup-check --deploy"};
+
+  DeployCommand() {
+    app.allow_windows_style_options(false);
+    AddOption(app, "--url", options.url, AsText, "where winget downloads the zip from")->type_name("URL")->required();
+    AddOption(app, "--id", options.id, AsText,
+              "winget's PackageIdentifier (default: from the package's Manufacturer\nand ProductName)")
+        ->type_name("PUBLISHER.PRODUCT");
+    AddOption(app, "--zip", options.zip, AsText, "the folder as zipped already, instead of OUT_DIR/NAME-VERSION.zip")
+        ->type_name("FILE");
+    app.add_flag("--force", options.force, "overwrites files that exist");
+    AddOption(app, "DIST_DIR", options.distribution, AsText, "the distribution folder")->type_name("")->required();
+    AddOption(app, "OUT_DIR", options.outDir, AsText, "the folder to write, made when missing")->type_name("")->required();
+    app.footer("Exit code: 0 written, 2 the folder has errors, 3 nothing written.");
+  }
+};
+
 template <typename Command>
 auto Parse(Command& command, std::span<const Text> arguments) -> Parsed<decltype(command.options)> {
   std::vector<std::string> reversed;  // as CLI11 takes them: the last first
@@ -242,7 +266,21 @@ ParsedInit ParseInitArguments(const std::vector<Text>& arguments) {
   return Parse(command, arguments);
 }
 
-std::string CheckUsage() { return CheckCommand().app.help() + "\n" + InitCommand().app.help(); }
+ParsedDeploy ParseDeployArguments(const std::vector<Text>& arguments) {
+  DeployCommand command;
+  return Parse(command, arguments);
+}
+
+std::string CheckUsage() {
+#ifdef SETUP_CHECK_DEPLOY
+  const std::string deploy = DeployCommand().app.help();
+#else
+  const std::string deploy =
+      "--deploy (winget, Intune and Configuration Manager descriptions) is not in this build, which\n"
+      "has no YAML emitter, zip writer or SHA-256: use the host build's setup-check.\n";
+#endif
+  return CheckCommand().app.help() + "\n" + InitCommand().app.help() + "\n" + deploy;
+}
 
 Text SetupCommandLine(const Text& modulePath, const CheckOptions& options) {
   Text commandLine = u"\"" + modulePath + u"\"";

@@ -8,6 +8,7 @@
 #include "setup/base/text.h"
 #include "setup/platform/host/host_platform.h"
 #include "tools/setup-check/code_page.h"
+#include "tools/setup-check/deploy.h"
 #include "tools/setup-check/init_distribution.h"
 
 namespace setup::check {
@@ -37,12 +38,15 @@ struct Parsed {
 };
 using ParsedArguments = Parsed<CheckOptions>;
 using ParsedInit = Parsed<InitOptions>;
+using ParsedDeploy = Parsed<DeployOptions>;
 
 // The arguments after the program name.
 ParsedArguments ParseCheckArguments(const std::vector<Text>& arguments);
 // The arguments after "--init".
 ParsedInit ParseInitArguments(const std::vector<Text>& arguments);
-// Both forms of the command line, with their options.
+// The arguments after "--deploy".
+ParsedDeploy ParseDeployArguments(const std::vector<Text>& arguments);
+// Every form of the command line, with its options.
 std::string CheckUsage();
 
 // The process command line setup.exe would get: its quoted path, then the arguments quoted as

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/setup-check/check_options.h"
+#include "tools/setup-check/deploy.h"
 #include "tools/setup-check/findings.h"
 #include "tools/setup-check/host_paths.h"
 #include "tools/setup-check/init_distribution.h"
@@ -32,19 +33,30 @@ std::optional<int> Unparsed(const setup::check::Parsed<Options>& parsed) {
   return kCheckCouldNotRun;
 }
 
-int Init(const std::vector<setup::Text>& arguments) {
-  using namespace setup::check;
-  const ParsedInit parsed = ParseInitArguments(arguments);
+// A verb that writes files from a package: its report goes to standard error when nothing was written.
+template <typename Options>
+int WriteVerb(const setup::check::Parsed<Options>& parsed,
+              int (*write)(const Options&, const setup::FakeModule&, std::string&)) {
   if (const auto exitCode = Unparsed(parsed)) return *exitCode;
   std::string report;
-  const int exitCode = WriteStartingDistribution(*parsed.options, SystemPackageReader(), report);
+  const int exitCode = write(*parsed.options, setup::check::SystemPackageReader(), report);
   Print(exitCode == 0 ? stdout : stderr, report);
   return exitCode;
 }
 
 int Check(const std::vector<setup::Text>& arguments) {
   using namespace setup::check;
-  if (!arguments.empty() && arguments.front() == u"--init") return Init({arguments.begin() + 1, arguments.end()});
+  const std::vector<setup::Text> rest(arguments.empty() ? arguments.end() : arguments.begin() + 1, arguments.end());
+  const setup::TextView verb = arguments.empty() ? setup::TextView() : setup::TextView(arguments.front());
+  if (verb == u"--init") return WriteVerb(ParseInitArguments(rest), WriteStartingDistribution);
+  if (verb == u"--deploy") {
+#ifdef SETUP_CHECK_DEPLOY
+    return WriteVerb(ParseDeployArguments(rest), WriteDeployment);
+#else
+    Print(stderr, "setup-check: --deploy is not in this build\n" + CheckUsage());
+    return kCheckCouldNotRun;
+#endif
+  }
   const ParsedArguments parsed = ParseCheckArguments(arguments);
   if (const auto exitCode = Unparsed(parsed)) return *exitCode;
   const CheckOptions& options = *parsed.options;

@@ -1,0 +1,271 @@
+// setup-check --deploy over the check's folder and fake msi.dll: the winget fields against their
+// schema, the facts each engine is told, and the bad input that leaves nothing behind.
+
+#include "tools/setup-check/deploy.h"
+
+#include <gtest/gtest.h>
+#include <yaml-cpp/yaml.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+
+#include "tests/unit/check/check_folder.h"
+#include "tools/setup-check/check_options.h"
+#include "tools/setup-check/deploy_descriptions.h"
+
+namespace setup::check::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kUrl[] = "https://downloads.example/product-2.0.1.zip";
+constexpr char kId[] = "ExampleMakers.Product";
+
+// The fields winget's 1.10.0 schemas constrain, as they constrain them; each must be present.
+// "*" stands for every element of a list.
+constexpr char kInstallerTypes[] = "^(msix|msi|appx|exe|zip|inno|nullsoft|wix|burn|pwa|portable)$";
+const struct {
+  const char* manifest;
+  const char* path;
+  const char* pattern;
+} kWingetFields[] = {
+    {"", "PackageIdentifier", R"(^[^\.\s\\/:\*\?"<>\|\x01-\x1f]{1,32}(\.[^\.\s\\/:\*\?"<>\|\x01-\x1f]{1,32}){1,7}$)"},
+    {"", "PackageVersion", R"(^[^\\/:\*\?"<>\|\x01-\x1f]+$)"},
+    {"", "DefaultLocale", "^en-US$"},
+    {"", "ManifestType", "^version$"},
+    {"", "ManifestVersion", R"(^1\.10\.0$)"},
+    {".installer", "PackageVersion", R"(^[^\\/:\*\?"<>\|\x01-\x1f]+$)"},
+    {".installer", "MinimumOSVersion", R"(^(0|[1-9][0-9]{0,4})(\.(0|[1-9][0-9]{0,4})){0,3}$)"},
+    {".installer", "InstallerType", kInstallerTypes},
+    {".installer", "NestedInstallerType", "^(msix|msi|appx|exe|inno|nullsoft|wix|burn|portable)$"},
+    {".installer", "NestedInstallerFiles/*/RelativeFilePath", "^setup\\.exe$"},
+    {".installer", "Scope", "^(user|machine)$"},
+    {".installer", "InstallModes/*", "^(interactive|silent|silentWithProgress)$"},
+    {".installer", "InstallerSwitches/Silent", "^/S$"},
+    {".installer", "InstallerSwitches/SilentWithProgress", "^/S$"},
+    {".installer", "ExpectedReturnCodes/*/InstallerReturnCode", "^[1-9][0-9]*$"},
+    {".installer", "ExpectedReturnCodes/*/ReturnResponse",
+     "^(packageInUse|packageInUseByApplication|installInProgress|fileInUse|missingDependency|diskFull|"
+     "insufficientMemory|invalidParameter|noNetwork|contactSupport|rebootRequiredToFinish|rebootRequiredForInstall|"
+     "rebootInitiated|cancelledByUser|alreadyInstalled|downgrade|blockedByPolicy|systemNotSupported|custom)$"},
+    {".installer", "UpgradeBehavior", "^(install|uninstallPrevious|deny)$"},
+    {".installer", "ProductCode", "^.{1,255}$"},
+    {".installer", "ElevationRequirement", "^(elevationRequired|elevationProhibited|elevatesSelf)$"},
+    {".installer", "AppsAndFeaturesEntries/*/DisplayName", "^.{1,256}$"},
+    {".installer", "AppsAndFeaturesEntries/*/UpgradeCode", "^.{1,255}$"},
+    {".installer", "AppsAndFeaturesEntries/*/InstallerType", kInstallerTypes},
+    {".installer", "Installers/*/Architecture", "^(x86|x64|arm|arm64|neutral)$"},
+    {".installer", "Installers/*/InstallerUrl", "^([Hh][Tt][Tt][Pp][Ss]?)://.+$"},
+    {".installer", "Installers/*/InstallerSha256", "^[A-Fa-f0-9]{64}$"},
+    {".installer", "ManifestType", "^installer$"},
+    {".locale.en-US", "PackageLocale", "^en-US$"},
+    {".locale.en-US", "Publisher", "^.{2,256}$"},
+    {".locale.en-US", "PackageName", "^.{2,256}$"},
+    {".locale.en-US", "License", "^.{3,512}$"},
+    {".locale.en-US", "ShortDescription", "^.{3,256}$"},
+    {".locale.en-US", "ManifestType", "^defaultLocale$"},
+};
+
+// The scalars a path names; none when a step is missing.
+void Collect(const YAML::Node& node, std::string_view path, std::vector<YAML::Node>& found) {
+  if (path.empty()) return found.push_back(node);
+  const size_t slash = path.find('/');
+  const std::string step(path.substr(0, slash));
+  const std::string_view rest = slash == std::string_view::npos ? "" : path.substr(slash + 1);
+  if (step == "*") {
+    for (const YAML::Node& element : node) Collect(element, rest, found);
+  } else if (node.IsMap() && node[step]) {
+    Collect(node[step], rest, found);
+  }
+}
+
+Text HostForm(const Text& windowsPath) { return FromUtf8(HostPathOf(windowsPath)); }
+
+// The check's clean folder with setup.exe and the names and codes a package gives the engines.
+struct DeployFolder {
+  DeployFolder() {
+    folder.dir.Write("setup.exe", "MZ");
+    auto& properties = folder.Package().properties;
+    properties[u"ProductName"] = u"Product";
+    properties[u"Manufacturer"] = u"Example Makers";
+    properties[u"UpgradeCode"] = u"{33333333-3333-3333-3333-333333333333}";
+    properties[u"ALLUSERS"] = u"1";
+    options.distribution = HostForm(folder.dir.folder());
+    options.outDir = HostForm(out.folder());
+    options.url = FromUtf8(kUrl);
+  }
+
+  int Deploy() {
+    report.clear();
+    return WriteDeployment(options, folder.msi.Module(), report);
+  }
+  fs::path Out(const std::string& name) const { return fs::path(HostPathOf(out.path())) / name; }
+  YAML::Node Manifest(const std::string& suffix) const {
+    return YAML::LoadFile(Out("winget/" + std::string(kId) + suffix + ".yaml").string());
+  }
+  nlohmann::json Intune() const { return nlohmann::json::parse(std::ifstream(Out("intune/win32LobApp.json"))); }
+  std::vector<std::string> Written() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(Out(""))) {
+      names.push_back(entry.path().lexically_relative(Out("")).generic_string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  CheckFolder folder;
+  setup::testing::TempDir out;
+  DeployOptions options;
+  std::string report;
+};
+
+class Deploying : public ::testing::Test, public DeployFolder {};
+
+TEST_F(Deploying, WritesEveryWingetFieldAsTheSchemaConstrainsIt) {
+  ASSERT_EQ(Deploy(), 0) << report;
+  EXPECT_EQ(Written(), (std::vector<std::string>{
+                           "Product-2.0.1.zip", "configmgr", "configmgr/New-Application.ps1", "intune",
+                           "intune/win32LobApp.json", "winget", "winget/ExampleMakers.Product.installer.yaml",
+                           "winget/ExampleMakers.Product.locale.en-US.yaml", "winget/ExampleMakers.Product.yaml"}));
+  for (const auto& field : kWingetFields) {
+    std::vector<YAML::Node> found;
+    Collect(Manifest(field.manifest), field.path, found);
+    ASSERT_FALSE(found.empty()) << field.manifest << " " << field.path;
+    for (const YAML::Node& node : found) {
+      EXPECT_TRUE(std::regex_match(node.Scalar(), std::regex(field.pattern)))
+          << field.manifest << " " << field.path << ": " << node.Scalar();
+    }
+  }
+  const YAML::Node installer = Manifest(".installer");
+  EXPECT_EQ(installer["MinimumOSVersion"].Scalar(), "5.1.2600");
+  EXPECT_EQ(installer["ExpectedReturnCodes"].size(), 20u);
+  EXPECT_EQ(installer["ExpectedReturnCodes"][19]["InstallerReturnCode"].as<int>(), 1);
+}
+
+TEST_F(Deploying, TellsEachEngineWhoThePackageInstallsForAndOnWhichPlatform) {
+  const struct {
+    const char16_t* allUsers;  // none: the package has no ALLUSERS
+    const char* cmdLine;
+    const char16_t* templateText;
+    const char* scope;  // none: winget's Scope is left out
+    bool elevatesSelf;
+    const char* architecture;
+    const char* intuneArchitectures;
+    const char* packageType;
+  } cases[] = {
+      {u"1", "", u"Intel;1033", "machine", true, "x86", "x86,x64", "perMachine"},
+      {nullptr, "", u"x64;1033", "user", false, "x64", "x64", "perUser"},
+      {u"", "", u";1033", "user", false, "x86", "x86,x64", "perUser"},
+      {u"2", "", u"Arm64;1033", nullptr, false, "arm64", "arm64", "dualPurpose"},
+      {nullptr, "CmdLine=REBOOT=ReallySuppress ALLUSERS=1", u"Intel;1033", "machine", true, "x86", "x86,x64",
+       "perMachine"},
+      {u"2", "CmdLine=ALLUSERS=\"\"", u"Intel;1033", "user", false, "x86", "x86,x64", "perUser"},
+  };
+  options.force = true;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.cmdLine) + " " + ToUtf8(c.templateText));
+    auto& package = folder.Package();
+    package.properties.erase(u"ALLUSERS");
+    if (c.allUsers != nullptr) package.properties[u"ALLUSERS"] = c.allUsers;
+    package.summary[7].text = c.templateText;
+    folder.EditSettings("CmdLine=A=1", c.cmdLine);
+    ASSERT_EQ(Deploy(), 0) << report;
+    const YAML::Node installer = Manifest(".installer");
+    EXPECT_EQ(installer["Scope"] ? installer["Scope"].Scalar() : "none", c.scope ? c.scope : "none");
+    EXPECT_EQ(bool(installer["ElevationRequirement"]), c.elevatesSelf);
+    EXPECT_EQ(installer["Installers"][0]["Architecture"].Scalar(), c.architecture);
+    const nlohmann::json intune = Intune();
+    EXPECT_EQ(intune["applicableArchitectures"], c.intuneArchitectures);
+    EXPECT_EQ(intune["msiInformation"]["packageType"], c.packageType);
+  }
+}
+
+// Plain, these texts would read back as a number, a boolean, null, a mapping or a list.
+TEST(WingetManifests, QuotesEveryTextSoThatItReadsBackAsText) {
+  const DeployFacts facts{.identifier = "Example.Product",
+                          .productName = "Quill: Notes",
+                          .manufacturer = "{Quill} Works",
+                          .productCode = "[A]",
+                          .upgradeCode = "null",
+                          .productVersion = "3.2",
+                          .description = "true",
+                          .architecture = "x86",
+                          .minimumWindows = "10.0",
+                          .url = "https://x.example/a #b",
+                          .sha256 = std::string(64, '7')};
+  const std::set<std::string> texts = {
+      facts.identifier,     facts.productName, facts.manufacturer,   facts.productCode, facts.upgradeCode,
+      facts.productVersion, facts.description, facts.minimumWindows, facts.url,         facts.sha256};
+  std::set<std::string> found;
+  const std::function<void(const YAML::Node&)> visit = [&](const YAML::Node& node) {
+    if (node.IsScalar() && texts.contains(node.Scalar())) {
+      found.insert(node.Scalar());
+      EXPECT_EQ(node.Tag(), "!") << node.Scalar() << " is not quoted";
+    }
+    for (auto it = node.begin(); it != node.end(); ++it) visit(node.IsMap() ? it->second : *it);
+  };
+  for (const DescriptionFile& file : WingetManifests(facts)) visit(YAML::Load(file.bytes));
+  EXPECT_EQ(found, texts);
+}
+
+TEST(DeployInput, IsRefusedWithoutLeavingAnythingBehind) {
+  const struct {
+    const char* what;
+    std::function<void(DeployFolder&)> arrange;
+    int exitCode;
+    const char* message;
+  } cases[] = {
+      {"a folder with errors", [](DeployFolder& d) { d.folder.EditSettings("ProductCode={1111", "ProductCode={9111"); },
+       2, "the folder has errors"},
+      // The check's own error: the program stops reading a package at the missing property.
+      {"a package without ProductVersion",
+       [](DeployFolder& d) {
+         d.folder.Package().properties.erase(u"ProductVersion");
+         d.folder.EditSettings("ProductVersion=2.0.1\r\n", "");
+       },
+       2, "[package-unreadable]"},
+      {"a package without ProductCode", [](DeployFolder& d) { d.folder.Package().properties.erase(u"ProductCode"); }, 2,
+       "[package-unreadable]"},
+      {"a package without Manufacturer", [](DeployFolder& d) { d.folder.Package().properties.erase(u"Manufacturer"); },
+       3, "Manufacturer"},
+      {"a platform winget does not know", [](DeployFolder& d) { d.folder.Package().summary[7].text = u"Intel64;1033"; },
+       3, "Intel64"},
+      {"a URL winget refuses", [](DeployFolder& d) { d.options.url = u"ftp://downloads.example/p.zip"; }, 3, "--url"},
+      {"an identifier winget refuses", [](DeployFolder& d) { d.options.id = u"Example Makers.Product"; }, 3, "--id"},
+      {"a --zip that does not exist", [](DeployFolder& d) { d.options.zip = HostForm(d.out.PathOf("none.zip")); }, 3,
+       "no such file"},
+      {"files that exist, without --force", [](DeployFolder& d) { d.Deploy(); }, 3, "--force overwrites them"},
+      {"an OUT_DIR below a file",
+       [](DeployFolder& d) { d.options.outDir = HostForm(d.out.Write("file", "")) + u"/out"; }, 3, "cannot write"},
+      // The winget files and the zip are written before the Intune body fails: all go again.
+      {"an OUT_DIR that takes only some files", [](DeployFolder& d) { d.out.Write("intune", "a file"); }, 3,
+       "cannot write"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeployFolder fresh;
+    c.arrange(fresh);
+    const std::vector<std::string> before = fresh.Written();
+    EXPECT_EQ(fresh.Deploy(), c.exitCode) << fresh.report;
+    EXPECT_NE(fresh.report.find(c.message), std::string::npos) << fresh.report;
+    EXPECT_EQ(fresh.Written(), before);
+  }
+}
+
+TEST(DeployArguments, NameBothFoldersAndWantTheUrl) {
+  const ParsedDeploy parsed = ParseDeployArguments(
+      {u"dist", u"out", u"--url", u"https://x.example/p.zip", u"--id", u"A.B", u"--zip", u"p.zip", u"--force"});
+  ASSERT_TRUE(parsed.options) << parsed.error;
+  const DeployOptions& o = *parsed.options;
+  EXPECT_EQ(std::tie(o.distribution, o.outDir, o.url, o.id),
+            std::tie(u"dist", u"out", u"https://x.example/p.zip", u"A.B"));
+  EXPECT_TRUE(o.zip == u"p.zip" && o.force);
+  EXPECT_NE(ParseDeployArguments({u"dist", u"out"}).error.find("--url"), std::string::npos);
+  EXPECT_NE(CheckUsage().find("--deploy [OPTIONS] DIST_DIR OUT_DIR"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace setup::check::testing

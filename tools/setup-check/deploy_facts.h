@@ -1,0 +1,34 @@
+#pragma once
+// The facts every deployment engine's description is made of: the package's identity and what the
+// observed run of the folder requires, in UTF-8 as the descriptions are written.
+
+#include <optional>
+#include <string>
+
+#include "tools/setup-check/observation.h"
+
+namespace setup::check {
+
+// Who the package installs for: ALLUSERS "1" (any value but "2") is per machine, none per user,
+// "2" either as the installation decides.
+enum class InstallScope { kMachine, kUser, kEither };
+
+struct DeployFacts {
+  std::string identifier;  // winget's PackageIdentifier: PUBLISHER.PRODUCT
+  std::string productName, manufacturer, productCode, upgradeCode, productVersion;
+  std::string description;  // the summary's Comments, or the name and version
+  InstallScope scope = InstallScope::kUser;
+  std::string architecture;    // winget's name of the summary Template's platform: x86, x64, arm, arm64
+  std::string minimumWindows;  // MAJOR.MINOR.BUILD of the lowest system entry; empty when none can be stated
+  std::string url, sha256;     // of the zip: where it is downloaded from, its hash in upper-case hex
+};
+
+// The lowest system an enabled entry of the folder accepts; nullopt when no entry can be met.
+std::optional<SystemVersion> LowestSystem(const OsView& os);
+
+// The facts of the run's package; nullopt with error telling why when the descriptions cannot be
+// made from it. id is the --id given, or empty.
+std::optional<DeployFacts> DeployFactsOf(const Observation& seen, const FakeModule& packageReader, const Text& id,
+                                         std::string& error);
+
+}  // namespace setup::check

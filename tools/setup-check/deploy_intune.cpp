@@ -1,0 +1,87 @@
+// The body of an Intune Win32 app for Microsoft Graph (POST deviceAppManagement/mobileApps), for
+// the .intunewin that Microsoft's packaging tool makes of the folder with setup.exe as setup file.
+
+#include <array>
+#include <nlohmann/json.hpp>
+#include <utility>
+
+#include "tools/setup-check/deploy_descriptions.h"
+
+namespace setup::check {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Intune's defaults for a new Win32 app, which fit setup.exe: it ends with the installer's code.
+constexpr std::array<std::pair<int, const char*>, 5> kReturnCodes = {{
+    {0, "success"},
+    {1707, "success"},
+    {3010, "softReboot"},
+    {1641, "hardReboot"},
+    {1618, "retry"},
+}};
+
+// A package for x86 installs on x64 Windows as well.
+const char* ArchitecturesOf(const std::string& architecture) {
+  return architecture == "x86" ? "x86,x64" : architecture.c_str();
+}
+
+const char* PackageTypeOf(InstallScope scope) {
+  switch (scope) {
+    case InstallScope::kMachine:
+      return "perMachine";
+    case InstallScope::kUser:
+      return "perUser";
+    case InstallScope::kEither:
+      break;
+  }
+  return "dualPurpose";
+}
+
+}  // namespace
+
+DescriptionFile IntuneApp(const DeployFacts& facts) {
+  Json returnCodes = Json::array();
+  for (const auto& [code, type] : kReturnCodes) {
+    returnCodes.push_back(
+        {{"@odata.type", "microsoft.graph.win32LobAppReturnCode"}, {"returnCode", code}, {"type", type}});
+  }
+  // Installed in this version or a later one of the same product code, as a patch leaves it.
+  Json detection = {{"@odata.type", "microsoft.graph.win32LobAppProductCodeRule"},
+                    {"ruleType", "detection"},
+                    {"productCode", facts.productCode},
+                    {"productVersionOperator", "greaterThanOrEqual"},
+                    {"productVersion", facts.productVersion}};
+  Json msi = {{"@odata.type", "microsoft.graph.win32LobAppMsiInformation"},
+              {"productCode", facts.productCode},
+              {"productVersion", facts.productVersion},
+              {"upgradeCode", facts.upgradeCode.empty() ? Json() : Json(facts.upgradeCode)},
+              {"packageType", PackageTypeOf(facts.scope)},
+              {"productName", facts.productName},
+              {"publisher", facts.manufacturer}};
+  const Json app = {
+      {"@odata.type", "#microsoft.graph.win32LobApp"},
+      {"displayName", facts.productName},
+      {"description", facts.description},
+      {"publisher", facts.manufacturer},
+      {"displayVersion", facts.productVersion},
+      {"fileName", "setup.intunewin"},
+      {"setupFilePath", "setup.exe"},
+      {"installCommandLine", "setup.exe /S"},
+      {"uninstallCommandLine", "setup.exe /x /S"},
+      {"applicableArchitectures", ArchitecturesOf(facts.architecture)},
+      // The lowest Windows Intune installs Win32 apps on.
+      {"minimumSupportedOperatingSystem",
+       {{"@odata.type", "microsoft.graph.windowsMinimumOperatingSystem"}, {"v10_1607", true}}},
+      {"installExperience",
+       {{"@odata.type", "microsoft.graph.win32LobAppInstallExperience"},
+        {"runAsAccount", "system"},
+        {"deviceRestartBehavior", "basedOnReturnCode"}}},
+      {"returnCodes", returnCodes},
+      {"rules", Json::array({detection})},
+      {"msiInformation", msi},
+  };
+  return {"intune/win32LobApp.json", app.dump(2) + "\n"};
+}
+
+}  // namespace setup::check
