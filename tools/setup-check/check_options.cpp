@@ -87,8 +87,9 @@ std::string LanguageCodeNames() {
 std::vector<LanguageCode> LanguagesFrom(const std::string& text) {
   if (EqualsIgnoringAsciiCase(FromUtf8(text), u"all")) return {kLanguageCodes.begin(), kLanguageCodes.end()};
   std::vector<LanguageCode> languages;
-  for (const auto range : std::views::split(text, ',')) {
-    const std::string code(range.begin(), range.end());
+  for (size_t start = 0; start <= text.size();) {
+    const std::string code = text.substr(start, text.find(',', start) - start);
+    start += code.size() + 1;
     const LanguageCode* known = FindLanguageCode(FromUtf8(code));
     if (known == nullptr) {
       throw CLI::ValidationError("--languages", "no language has the code \"" + code + "\"; the codes of /l are " +

@@ -60,7 +60,7 @@ bool ZipFolder(const fs::path& folder, const fs::path& zip, std::string& error) 
     error = "cannot write " + zip.string() + ": " + zip_strerror(archive.get());
     return false;
   }
-  archive.release();
+  (void)archive.release();  // zip_close has freed it
   return true;
 }
 

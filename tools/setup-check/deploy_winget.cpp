@@ -118,7 +118,7 @@ size_t Characters(TextView text) {
 std::string IdentifierPart(TextView name) {
   std::string part;
   for (const char16_t c : name) {
-    if (c < 0x80 && std::isalnum(c) && part.size() < 32) part += static_cast<char>(c);
+    if (c < 0x80 && std::isalnum(c) != 0 && part.size() < 32) part += static_cast<char>(c);
   }
   return part;
 }
@@ -158,8 +158,9 @@ bool IsWingetUrl(std::string_view url) {
 bool IsWingetIdentifier(std::string_view id) {
   const Text text = FromUtf8(id);
   size_t parts = 0;
-  for (const auto range : std::views::split(TextView(text), u'.')) {
-    const TextView part(range.begin(), range.end());
+  for (size_t start = 0; start <= text.size();) {
+    const TextView part = TextView(text).substr(start, text.find(u'.', start) - start);
+    start += part.size() + 1;
     const size_t length = Characters(part);
     const auto refused = [](char16_t c) { return OutsideNames(c) || IsSpace(c) || c == 0xFEFF; };
     if (length == 0 || length > 32 || std::ranges::any_of(part, refused)) return false;

@@ -211,7 +211,7 @@ std::string StartingSettings(const PackageFacts& package, const Text& location, 
 }
 
 std::string StartingMessages(const PackageFacts& package, const MinimumWindows& minimum) {
-  const auto english = std::ranges::find_if(kLanguageCodes, [](const LanguageCode& language) {
+  const auto* const english = std::ranges::find_if(kLanguageCodes, [](const LanguageCode& language) {
     return FormatHex4(language.languageId) == kFallbackLanguage;
   });
   return LanguageMessages(package, minimum, *english);
@@ -230,6 +230,19 @@ std::string LanguageMessages(const PackageFacts& package, const MinimumWindows& 
 }
 
 Text LanguageFileName(const LanguageCode& language) { return FormatHex4(language.languageId) + kLanguageFileExtension; }
+
+namespace {
+
+// The messages in each language asked for, beside 0x0409.ini, which is written anyway.
+void AddLanguageFiles(std::vector<Output>& outputs, const fs::path& folder, const PackageFacts& facts,
+                      const InitOptions& options) {
+  for (const LanguageCode& language : options.languages) {
+    if (FormatHex4(language.languageId) == kFallbackLanguage) continue;
+    outputs.push_back({folder / LanguageFileName(language), LanguageMessages(facts, options.minimum, language), {}});
+  }
+}
+
+}  // namespace
 
 int WriteStartingDistribution(const InitOptions& options, const FakeModule& packageReader, std::string& report) {
   report.clear();
@@ -263,10 +276,7 @@ int WriteStartingDistribution(const InitOptions& options, const FakeModule& pack
   std::vector<Output> outputs = {
       {folder / kSettingsFileName, StartingSettings(facts, location, options), {}},
       {folder / (Text(kFallbackLanguage) + kLanguageFileExtension), StartingMessages(facts, options.minimum), {}}};
-  for (const LanguageCode& language : options.languages) {
-    if (FormatHex4(language.languageId) == kFallbackLanguage) continue;  // 0x0409.ini is always written
-    outputs.push_back({folder / LanguageFileName(language), LanguageMessages(facts, options.minimum, language), {}});
-  }
+  AddLanguageFiles(outputs, folder, facts, options);
   if (copy) outputs.push_back({folder / package.filename(), {}, package});
   if (options.setupExe) {
     const fs::path setupExe = fs::absolute(fs::path(*options.setupExe), error);

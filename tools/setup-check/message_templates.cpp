@@ -13,8 +13,9 @@ MessageTemplates MessageTemplatesOf(TextView code) {
 
   const std::string unsupported = ToUtf8(kUnsupportedSystemMessage);
   MessageTemplates texts;
-  for (const auto range : std::views::split(text, '\n')) {
-    std::string_view line(range.begin(), range.end());
+  for (size_t start = 0; start < text.size();) {
+    std::string_view line = text.substr(start, text.find('\n', start) - start);
+    start += line.size() + 1;
     if (line.ends_with('\r')) line.remove_suffix(1);
     const size_t equals = line.find('=');
     if (line.starts_with('#') || equals == std::string_view::npos) continue;
@@ -34,7 +35,7 @@ MessageTemplates MessageTemplatesOf(TextView code) {
 std::string Fill(std::string_view pattern, std::initializer_list<std::pair<std::string_view, std::string>> values) {
   std::string filled;
   while (!pattern.empty()) {
-    const auto value = std::ranges::find_if(values, [&](const auto& v) { return pattern.starts_with(v.first); });
+    const auto* const value = std::ranges::find_if(values, [&](const auto& v) { return pattern.starts_with(v.first); });
     const size_t used = value == values.end() ? 1 : value->first.size();
     filled += value == values.end() ? std::string(1, pattern.front()) : value->second;
     pattern.remove_prefix(used);
