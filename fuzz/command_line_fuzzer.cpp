@@ -47,16 +47,7 @@ const OptionSpec kOtherOptions[] = {
 
 Text TextOf(const char16_t* text) { return text != nullptr ? Text(text) : Text(); }
 
-bool SameName(TextView a, TextView b) {
-  const auto fold = [](TextView name) {
-    Text folded(name);
-    for (char16_t& c : folded) {
-      if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
-    }
-    return folded;
-  };
-  return fold(a) == fold(b);
-}
+using fuzz::SameName;
 
 // Only a space or a tab outside quotation marks ends an argument. A quotation mark starts or
 // ends the quoting unless a backslash stands just before it, and a backslash after a backslash

@@ -39,17 +39,7 @@ std::optional<Text> ModelDecode(std::string_view bytes, setup::Platform& platfor
   return WithoutCr(platform.DecodeUtf8(bytes));
 }
 
-// Names match when they are equal once A-Z are written as a-z; no other letter is folded.
-bool SameName(TextView a, TextView b) {
-  const auto fold = [](TextView name) {
-    Text folded(name);
-    for (char16_t& c : folded) {
-      if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
-    }
-    return folded;
-  };
-  return fold(a) == fold(b);
-}
+using fuzz::SameName;
 
 struct Instance {
   Text name;

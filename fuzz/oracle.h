@@ -26,6 +26,19 @@ inline std::string Printable(setup::TextView text) {
   return out;
 }
 
+// The models' own rule for names: equal once A-Z are written as a-z; no other letter is folded.
+// Written here rather than taken from setup/base, whose folding the models check.
+inline bool SameName(setup::TextView a, setup::TextView b) {
+  const auto fold = [](setup::TextView name) {
+    setup::Text folded(name);
+    for (char16_t& c : folded) {
+      if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
+    }
+    return folded;
+  };
+  return fold(a) == fold(b);
+}
+
 // `what` names the question asked of both, `input` what it was asked about.
 [[noreturn]] inline void Disagree(const char* what, setup::TextView input, const std::string& program,
                                   const std::string& model) {
