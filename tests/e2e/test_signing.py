@@ -1,12 +1,18 @@
 """Signing as the README tells: a branded setup.exe and the package signed with osslsigncode and a
 throwaway code-signing certificate made here, checked with osslsigncode verify, and installing."""
 
+import json
+import os
 import shutil
 import subprocess
 import unittest
+from pathlib import Path
 
 import resources
 import wineharness as wh
+
+HOST_CHECK = Path(os.environ.get("SETUP_HOST_CHECK", wh.REPO / "build" / "host" / "setup-check"))
+NO_SIGNATURE, BAD_DIGEST = 0x800B0100, 0x80096010
 
 
 def run(*command) -> subprocess.CompletedProcess:
@@ -63,6 +69,50 @@ class SigningTest(wh.SetupTestCase):
         self.assertEqual(launch.exit_code, 0, launch.run.stderr[-3000:])
         self.assertEqual(launch.call("msi.MsiInstallProductW").retval, 0)
         self.assertTrue(self.prefix.is_installed(wh.SAMPLE_PRODUCT_CODE))
+
+    def check(self, folder: Path, tool: str) -> dict:
+        """setup-check's JSON report of the folder from the Windows build under Wine, or the host's."""
+        if tool == "host":
+            return json.loads(run(HOST_CHECK, "--json", folder).stdout)
+        launch = self.prefix.wine([str(self.setup_exe.parent / "setup-check.exe"), "--json",
+                                   wh.windows_path(folder)], label="setup-check")
+        return json.loads(launch.stdout)
+
+    def test_setup_check_tells_what_windows_shows(self):
+        if not HOST_CHECK.is_file():
+            self.skipTest("the host build's setup-check is not built yet")
+        changed = bytearray(self.signed_exe.read_bytes())
+        changed[changed.index("OriginalFilename".encode("utf-16-le"))] ^= 0x20
+        (self.work / "changed.exe").write_bytes(changed)
+        brand = json.loads((Path(__file__).parent / "sample-brand.json").read_text(encoding="utf-8"))
+        branded = (brand["name"], brand["version"], brand["company"])
+        cases = [("signed", self.signed_exe, self.signed_package, branded, None),
+                 ("plain", self.setup_exe, wh.packages_dir() / wh.SAMPLE_PACKAGE, ("setup", "1.0.0.0", ""),
+                  NO_SIGNATURE),
+                 ("changed", self.work / "changed.exe", self.signed_package, branded, BAD_DIGEST)]
+        for name, program, package, (product, version, company), verdict in cases:
+            folder = self.prefix.drive_c / "dist" / f"identity-{name}"
+            shutil.rmtree(folder, ignore_errors=True)
+            init = self.prefix.wine([str(self.setup_exe.parent / "setup-check.exe"), "--init",
+                                     wh.windows_path(package), wh.windows_path(folder),
+                                     "--setup-exe", wh.windows_path(program)], label="init")
+            self.assertEqual(init.exit_code, 0, init.stdout + init.stderr)
+            self.assertEqual((folder / "setup.exe").read_bytes(), program.read_bytes(), "copied as it is")
+            for tool in ("windows", "host"):
+                with self.subTest(name, tool=tool):
+                    files = self.check(folder, tool)["files"]
+                    shown = {key: files["setupExe"][key] for key in ("productName", "productVersion", "companyName")}
+                    self.assertEqual(shown, dict(zip(shown, (product, version, company))))
+                    signed = verdict != NO_SIGNATURE
+                    self.assertEqual((files["setupExe"]["signed"], files["package"]["signed"]), (signed, signed))
+                    judged = (files["setupExe"]["verification"], files["package"]["verification"])
+                    if tool == "host":
+                        self.assertEqual(judged, (None, None))
+                    elif verdict is None:  # Wine trusts a self-signed certificate, Windows would not
+                        self.assertNotIn(NO_SIGNATURE, judged)
+                        self.assertNotIn(BAD_DIGEST, judged)
+                    else:
+                        self.assertEqual(judged[0], verdict)
 
 
 if __name__ == "__main__":

@@ -236,6 +236,8 @@ Observation Observe(const CheckOptions& options, const Text& distributionFolder,
   }
   KeepEngineAndInstall(seen, run);
   ObserveLanguageFiles(seen, run.platform);
+  seen.setupExe = ReadExecutableIdentity(ResolveHostPath(seen.modulePath));
+  if (seen.package.exists) seen.packageSignature = ReadPackageSignature(ResolveHostPath(seen.package.path));
   return seen;
 }
 

@@ -12,6 +12,7 @@
 #include "setup/installer/package_inspection.h"
 #include "tools/setup-check/check_options.h"
 #include "tools/setup-check/dry_run.h"
+#include "tools/setup-check/file_identity.h"
 #include "tools/setup-check/settings_scan.h"
 
 namespace setup::check {
@@ -121,6 +122,9 @@ struct Observation {
   InstanceView instance;
   InstallView install;
   EndView end;
+  // What Windows shows of the files before anything runs, whatever the run decides.
+  ExecutableIdentity setupExe;
+  Signature packageSignature;
 };
 
 // distributionFolder is the Windows path of DIST_DIR (a final '\' optional); setup.exe is

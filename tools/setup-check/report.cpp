@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "setup/base/chars.h"
 #include "setup/base/numbers.h"
 #include "setup/decisions/settings_names.h"
 #include "setup/driver/run.h"
@@ -66,6 +67,7 @@ class Report {
     padded.resize(std::max<size_t>(padded.size() + 1, 22), ' ');
     text_ += padded + shown + "\n";
   }
+  Json* Open() { return open_.back(); }
   void Line(const std::string& line) { text_ += "  " + line + "\n"; }
   void Text(const std::string& lines) { text_ += lines; }
 
@@ -361,6 +363,61 @@ void DescribeEnd(Report& report, const Observation& seen) {
   report.End();
 }
 
+std::string Hex8(uint32_t value) {
+  std::string digits = "0x00000000";
+  for (size_t at = digits.size(); value != 0; value >>= 4) digits[--at] = "0123456789abcdef"[value & 0xF];
+  return digits;
+}
+
+// A signature as JSON, and in words: SmartScreen names the publisher of a signed file and warns
+// of an unknown one otherwise. Windows words its verdict in the user's language where it can.
+std::pair<Json, std::string> SignatureOf(const Signature& signature) {
+  const std::optional<uint32_t>& result = signature.verification;
+  const Text systemWords = TrimWhitespace(signature.verdict);  // FormatMessage ends it with CR LF
+  const std::string meaning = !result ? "" : systemWords.empty() ? ResultCodeMeaning(*result) : U(systemWords);
+  Json json = {{"signed", signature.present},
+               {"verification", result ? Json(*result) : Json()},
+               {"verificationMeaning", meaning}};
+  std::string words = signature.present ? "present" : "none: Windows names no publisher";
+  if (!result) return {json, words + (signature.present ? " (only Windows judges it)" : "")};
+  if (signature.present) words += *result == 0 ? "; Windows trusts it" : ", but Windows does not trust it";
+  if (*result != 0) words += " (" + Hex8(*result) + ": " + meaning + ")";
+  return {json, words};
+}
+
+void DescribeFiles(Report& report, const Observation& seen) {
+  const ExecutableIdentity& program = seen.setupExe;
+  report.Begin("files", "What Windows shows of the files");
+  report.Begin("setupExe", "");
+  report.Value("path", U(seen.modulePath));
+  report.Value("exists", program.exists);
+  report.Value("versionResource", program.version.has_value());
+  const VersionResource version = program.version.value_or(VersionResource());
+  report.Value("productName", U(version.productName));
+  report.Value("productVersion", U(version.productVersion));
+  report.Value("fileVersion", U(version.fileVersion));
+  report.Value("companyName", U(version.companyName));
+  report.Value("fileDescription", U(version.fileDescription));
+  report.Row("setup.exe", !program.exists    ? "not in the folder"
+                          : !program.version ? "no version resource: Explorer shows no name or version"
+                                             : Quoted(version.productName) + " " + U(version.productVersion) + ", " +
+                                                   OrNone(version.companyName) + " (file version " +
+                                                   U(version.fileVersion) + ", " +
+                                                   Quoted(version.fileDescription) + ")");
+  const auto [programJson, programWords] = SignatureOf(program.signature);
+  (*report.Open()).update(programJson);
+  if (program.exists) report.Row("signature", programWords);
+  report.End();
+  report.Begin("package", "");
+  report.Value("path", U(seen.package.path));
+  report.Value("exists", seen.package.exists);
+  const auto [packageJson, packageWords] = SignatureOf(seen.packageSignature);
+  (*report.Open()).update(packageJson);
+  if (seen.package.exists) report.Row("package signature", packageWords);
+  report.End();
+  report.End();
+}
+
 void DescribeFindings(Report& report, const std::vector<Finding>& findings) {
   report.Text("\nProblems\n");
   report.Value("findings", Json::array());
@@ -397,6 +454,7 @@ Report Describe(const Observation& seen, const std::vector<Finding>& findings) {
   DescribePackage(report, seen.package, seen.instance);
   DescribeInstall(report, seen.install);
   DescribeEnd(report, seen);
+  DescribeFiles(report, seen);
   DescribeFindings(report, findings);
   return report;
 }

@@ -5,8 +5,8 @@
 namespace setup::check {
 namespace {
 
-// The codes msi.dll's reading calls stop at, and those MsiInstallProductW ends with that a
-// distribution's author meets.
+// The codes msi.dll's reading calls stop at, those MsiInstallProductW ends with that a
+// distribution's author meets, and WinVerifyTrust's verdicts on a signed file.
 const std::map<uint32_t, const char*>& Meanings() {
   static const std::map<uint32_t, const char*> meanings = {
     {0, "ERROR_SUCCESS: success"},
@@ -41,6 +41,13 @@ const std::map<uint32_t, const char*>& Meanings() {
     {1641, "ERROR_SUCCESS_REBOOT_INITIATED: success; the installer restarts the machine"},
     {1804, "ERROR_INVALID_DATATYPE: an invalid data type"},
     {3010, "ERROR_SUCCESS_REBOOT_REQUIRED: success; a restart completes it"},
+    {0x80096010, "TRUST_E_BAD_DIGEST: the file was changed after it was signed"},
+    {0x800B0100, "TRUST_E_NOSIGNATURE: the file carries no signature"},
+    {0x800B0101, "CERT_E_EXPIRED: a certificate of the signature has expired"},
+    {0x800B0109, "CERT_E_UNTRUSTEDROOT: the signature's root certificate is not trusted"},
+    {0x800B010A, "CERT_E_CHAINING: no chain of certificates leads to a trusted root"},
+    {0x800B0110, "CERT_E_WRONG_USAGE: the certificate is not one for signing code"},
+    {0x800B0111, "TRUST_E_EXPLICIT_DISTRUST: the signature's certificate is marked as untrusted"},
   };
   return meanings;
 }

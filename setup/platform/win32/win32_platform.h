@@ -9,6 +9,9 @@ namespace setup {
 
 // Bytes in a code page other than the system's; nullopt when the system has no such code page.
 std::optional<Text> DecodeWithCodePage(uint32_t codePage, std::string_view bytes);
+// WinVerifyTrust's verdict on a file's Authenticode signature (0: trusted), with no UI and no
+// revocation check, which would go to the network.
+uint32_t VerifyAuthenticode(const Text& path);
 
 class Win32Platform : public Platform {
  public:
