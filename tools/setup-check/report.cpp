@@ -400,8 +400,9 @@ void DescribeFiles(Report& report, const Observation& seen) {
   report.Value("fileDescription", U(version.fileDescription));
   report.Row("setup.exe", !program.exists    ? "not in the folder"
                           : !program.version ? "no version resource: Explorer shows no name or version"
-                                             : Quoted(version.productName) + " " + U(version.productVersion) + ", " +
-                                                   OrNone(version.companyName) + " (file version " +
+                                             : Quoted(version.productName) + " " + U(version.productVersion) +
+                                                   (version.companyName.empty() ? "" : ", " + U(version.companyName)) +
+                                                   " (file version " +
                                                    U(version.fileVersion) + ", " +
                                                    Quoted(version.fileDescription) + ")");
   const auto [programJson, programWords] = SignatureOf(program.signature);
