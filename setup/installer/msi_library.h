@@ -69,6 +69,11 @@ class MsiLibrary {
   Fn Entry(MsiEntry entry) const {
     return reinterpret_cast<Fn>(entries_[static_cast<size_t>(entry)]);
   }
+  template <typename Fn, typename... Args>
+  MsiResult Call(MsiEntry entry, Args... arguments) const {
+    const Fn call = Entry<Fn>(entry);
+    return call == nullptr ? kMsiEntryMissing : call(arguments...);
+  }
 
   Platform* platform_;
   ModuleHandle module_ = nullptr;

@@ -1,5 +1,6 @@
 #include "setup/platform/host/host_platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -52,9 +53,7 @@ bool SystemSatisfies(const SystemVersion& system, const OsRequirement& requireme
 std::string HostPathOf(const Text& windowsPath) {
   std::string path = ToUtf8(windowsPath);
 #ifndef _WIN32
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-  }
+  std::ranges::replace(path, '\\', '/');
 #endif
   return path;
 }

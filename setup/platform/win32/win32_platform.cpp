@@ -142,8 +142,7 @@ std::optional<Text> Win32Platform::ModuleFileName() {
   std::vector<wchar_t> buffer(1024, L'\0');
   for (;;) {
     const DWORD length = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length < buffer.size()) return FromWide(buffer.data(), length);
-    if (buffer.size() >= 32768) return FromWide(buffer.data(), length);
+    if (length < buffer.size() || buffer.size() >= 32768) return FromWide(buffer.data(), length);
     buffer.assign(buffer.size() * 2, L'\0');
   }
 }
@@ -231,15 +230,12 @@ bool Win32Platform::IsSystemAtLeast(const OsRequirement& requirement) {
   info.wServicePackMajor = requirement.servicePackMajor;
   info.wServicePackMinor = requirement.servicePackMinor;
   ULONGLONG mask = 0;
-  mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
-  mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
-  mask = VerSetConditionMask(mask, VER_BUILDNUMBER, VER_GREATER_EQUAL);
-  mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
-  mask = VerSetConditionMask(mask, VER_SERVICEPACKMINOR, VER_GREATER_EQUAL);
-  const DWORD fields = VER_MAJORVERSION | VER_MINORVERSION | VER_BUILDNUMBER |
-                       VER_SERVICEPACKMAJOR | VER_SERVICEPACKMINOR;
-  static_assert((VER_MAJORVERSION | VER_MINORVERSION | VER_BUILDNUMBER | VER_SERVICEPACKMAJOR |
-                 VER_SERVICEPACKMINOR) == 0x37);
+  DWORD fields = 0;
+  for (const DWORD field :
+       {VER_MAJORVERSION, VER_MINORVERSION, VER_BUILDNUMBER, VER_SERVICEPACKMAJOR, VER_SERVICEPACKMINOR}) {
+    mask = VerSetConditionMask(mask, field, VER_GREATER_EQUAL);
+    fields |= field;
+  }
   return VerifyVersionInfoW(&info, fields, mask) != FALSE;
 }
 
