@@ -12,7 +12,6 @@
 #include "setup/driver/run.h"
 #include "tools/setup-check/host_paths.h"
 #include "tools/setup-check/message_templates.h"
-#include "tools/setup-check/result_codes.h"
 
 namespace setup::check {
 namespace fs = std::filesystem;
@@ -69,12 +68,7 @@ Text Line(TextView key, TextView value) { return Text(key).append(u"=").append(v
 // The lines as a Windows text file: CR LF, and a UTF-8 mark once anything is beyond ASCII.
 std::string WindowsTextFile(TextView lines) {
   const bool ascii = std::ranges::all_of(lines, [](char16_t c) { return c < 0x80; });
-  std::string bytes = ascii ? "" : "\xEF\xBB\xBF";
-  for (const char c : ToUtf8(lines)) {
-    if (c == '\n') bytes += '\r';
-    bytes += c;
-  }
-  return bytes;
+  return (ascii ? "" : "\xEF\xBB\xBF") + WithCrLf(ToUtf8(lines));
 }
 
 std::string Utf8Of(const fs::path& path) { return ToUtf8(TextOf(path)); }
@@ -107,14 +101,6 @@ struct Output {
   std::string bytes;  // written when source is empty
   fs::path source;    // copied when set
 };
-
-PackageFacts ReadFactsWith(const FakeModule& packageReader, const fs::path& package) {
-  HostPlatform platform;
-  platform.modules[u"msi.dll"] = packageReader;
-  MsiLibrary msi(platform);
-  msi.Bind();
-  return ReadPackageFacts(msi, TextOf(package));
-}
 
 // Windows finds "SETUP.INI" when asked for "Setup.ini": a file differing in case is the same
 // file there, and is the one overwritten. Returns a line for each file that exists.
@@ -229,6 +215,15 @@ std::string LanguageMessages(const PackageFacts& package, const MinimumWindows& 
   return WindowsTextFile(text);
 }
 
+std::string WithCrLf(std::string_view lines) {
+  std::string bytes;
+  for (const char c : lines) {
+    if (c == '\n') bytes += '\r';
+    bytes += c;
+  }
+  return bytes;
+}
+
 Text LanguageFileName(const LanguageCode& language) { return FormatHex4(language.languageId) + kLanguageFileExtension; }
 
 namespace {
@@ -255,11 +250,8 @@ int WriteStartingDistribution(const InitOptions& options, const FakeModule& pack
                   "--cmdline cannot hold \"[\", \"#\" or \";\": setup.exe's settings reader cuts the line there; "
                   "give such properties on setup.exe's command line instead");
   }
-  const PackageFacts facts = ReadFactsWith(packageReader, package);
-  if (facts.result != 0 || facts.productCode.empty() || facts.productVersion.empty()) {
-    return Refuse(report, "cannot read ProductCode and ProductVersion of " + ToUtf8(options.package) + " (result " +
-                              ResultCodeText(facts.result) + ")");
-  }
+  const PackageFacts facts = ReadPackageFacts(packageReader, TextOf(package));
+  if (const std::string why = UnreadableReason(facts, ToUtf8(options.package)); !why.empty()) return Refuse(report, why);
 
   const bool packageInFolder = fs::equivalent(package.parent_path(), folder, error);
   const bool copy = options.copyPackage && !packageInFolder;

@@ -49,6 +49,8 @@ std::string StartingMessages(const PackageFacts& package, const MinimumWindows& 
 // [0x0419]. The texts come from languages/ beside this file.
 std::string LanguageMessages(const PackageFacts& package, const MinimumWindows& minimum, const LanguageCode& language);
 Text LanguageFileName(const LanguageCode& language);
+// Each LF as CR LF, as Windows text files end their lines.
+std::string WithCrLf(std::string_view lines);
 
 // Writes the folder and says what it did (or why it wrote nothing) in report. 0 when written,
 // 3 when nothing was written.
