@@ -54,17 +54,9 @@ class Findings {
   std::vector<Finding> list;
 };
 
-size_t LineOr(const std::optional<size_t>& line, size_t otherwise) { return line.value_or(otherwise); }
-
 size_t SectionLine(const SettingsScan& scan, TextView name) {
   const ScannedSection* section = scan.Find(name);
   return section == nullptr ? 0 : section->line;
-}
-
-const ScannedKey* LastKey(const ScannedSection& section, TextView key) {
-  const auto found = std::find_if(section.keys.rbegin(), section.keys.rend(),
-                                  [&](const ScannedKey& scanned) { return scanned.key == key; });
-  return found == section.keys.rend() ? nullptr : &*found;
 }
 
 // "MinorVer 0" becomes the key "MinorVer 0": the likely meaning is its first word "=" the rest.
@@ -251,13 +243,13 @@ void CheckPackageIdentity(const Observation& seen, Findings& out) {
   const Text productVersion = settings.Startup(kProductVersionKey);
   if (settings.productCode != package.productCode) {
     out.Error("product-code-mismatch", SettingsName(),
-              LineOr(settings.scan.LineOf(kStartupSection, kProductCodeKey), startup),
+              settings.scan.LineOf(kStartupSection, kProductCodeKey).value_or(startup),
               "ProductCode \"" + U(settings.productCode) + "\" differs from the package's own \"" +
                   U(package.productCode) + "\": setup.exe asks whether the wrong product is installed");
   }
   if (CompareVersions(ParseVersion(productVersion), ParseVersion(package.productVersion)) != 0) {
     out.Error("product-version-mismatch", SettingsName(),
-              LineOr(settings.scan.LineOf(kStartupSection, kProductVersionKey), startup),
+              settings.scan.LineOf(kStartupSection, kProductVersionKey).value_or(startup),
               "ProductVersion \"" + U(productVersion) + "\" differs from the package's own \"" +
                   U(package.productVersion) +
                   "\" (all four parts count, a missing part as -1): setup.exe never recognises the installed "
@@ -308,7 +300,7 @@ void CheckPackage(const Observation& seen, Findings& out) {
   }
   const ScannedSection* section = scan.Find(packageName);
   if (section == nullptr) {
-    out.Error("package-section-missing", SettingsName(), LineOr(scan.LineOf(kStartupSection, kPackageNameKey), 0),
+    out.Error("package-section-missing", SettingsName(), scan.LineOf(kStartupSection, kPackageNameKey).value_or(0),
               "PackageName names the section [" + U(packageName) +
                   "], which Setup.ini does not have: setup.exe takes the folder itself for the package");
     return;
@@ -320,7 +312,7 @@ void CheckPackage(const Observation& seen, Findings& out) {
   }
   const std::string location = U(settings.location);
   if (!seen.package.exists) {
-    out.Error("package-file-missing", SettingsName(), LineOr(scan.LineOf(packageName, kLocationKey), 0),
+    out.Error("package-file-missing", SettingsName(), scan.LineOf(packageName, kLocationKey).value_or(0),
               "the package \"" + location + "\" does not exist (looked for as " + U(seen.package.path) + ")");
     return;
   }
@@ -352,7 +344,7 @@ void CheckEntryNumbers(const ScannedSection& section, const OsEntryView& entry, 
                                       ? "this entry can never be satisfied"
                                       : "the entry asks for " + RequirementText(entry.requirement) + " instead";
   for (const TextView key : {kMajorVersionKey, kMinorVersionKey, kBuildNumberKey}) {
-    const ScannedKey* found = LastKey(section, key);
+    const ScannedKey* found = section.LastKey(key);
     if (found == nullptr) found = LineWithoutEquals(section, key);
     std::string message = "[" + name + "] ";
     if (found == nullptr || found->value.empty()) {
@@ -366,7 +358,7 @@ void CheckEntryNumbers(const ScannedSection& section, const OsEntryView& entry, 
 }
 
 void CheckServicePack(const ScannedSection& section, Findings& out) {
-  const ScannedKey* found = LastKey(section, kServicePackKey);
+  const ScannedKey* found = section.LastKey(kServicePackKey);
   if (found == nullptr || found->value.empty()) return;
   const uint32_t word = ParseUnsignedDecimal(found->value).value;
   if (word == 0 || word > 0xFF) return;
@@ -378,7 +370,7 @@ void CheckServicePack(const ScannedSection& section, Findings& out) {
 
 // True when the entry could be met by some system.
 bool CheckEntry(const OsView& os, const OsEntryView& entry, const SettingsScan& scan, Findings& out) {
-  const size_t line = LineOr(scan.LineOf(os.list.listSection, entry.name), 0);
+  const size_t line = scan.LineOf(os.list.listSection, entry.name).value_or(0);
   if (!entry.enabled) {
     if (entry.value == u"0") return false;  // turned off on purpose
     out.Warning("os-list-value", SettingsName(), line,
@@ -413,7 +405,7 @@ void CheckOperatingSystems(const Observation& seen, Findings& out) {
                     U(os.list.requiredEngine) + "\", counts: \"" + U(key.key) + "\" is ignored");
   }
   if (!os.listFound) {
-    out.Error("os-list-missing", SettingsName(), LineOr(scan.LineOf(kMsiVersionSection, os.list.requiredEngine), 0),
+    out.Error("os-list-missing", SettingsName(), scan.LineOf(kMsiVersionSection, os.list.requiredEngine).value_or(0),
               "[MsiVersion] names the list [" + U(os.list.listSection) +
                   "], which Setup.ini does not have: every run ends with message 1150");
     return;
@@ -430,7 +422,7 @@ void CheckEngineUpdate(const Observation& seen, Findings& out) {
   const EngineView& engine = seen.engine;
   if (!engine.updateNeeded || engine.installerPresent) return;
   out.Warning("engine-installer-missing", SettingsName(),
-              LineOr(seen.settings.scan.LineOf(kMsiVersionSection, seen.os.list.requiredEngine), 0),
+              seen.settings.scan.LineOf(kMsiVersionSection, seen.os.list.requiredEngine).value_or(0),
               "the installed engine (msi.dll " + U(engine.installed) + ") is older than " + U(engine.required) +
                   ", the first key of [MsiVersion], but " + U(kEngineInstallerName) +
                   " is not in the folder: setup.exe goes on "
@@ -458,7 +450,7 @@ void CheckLanguageFile(const LanguageFileView& file, uint32_t codePage, Findings
                     "): setup.exe finds none of its messages");
     return;
   }
-  if (LastKey(*section, kUnsupportedSystemMessage) == nullptr) {
+  if (section->LastKey(kUnsupportedSystemMessage) == nullptr) {
     out.Warning("language-file-no-1150", name, section->line,
                 "[" + U(section->name) + "] has no message 1150, the text shown when the system is not supported");
   }
@@ -472,6 +464,15 @@ void CheckLanguages(const Observation& seen, Findings& out) {
                     " and no fallback 0x0409.ini: message boxes show empty texts");
   }
   for (const LanguageFileView& file : seen.languageFiles) CheckLanguageFile(file, seen.options.codePage, out);
+}
+
+// "English (0x0409)" for a language of setup.exe's /l table; "0x0c0a" for others.
+std::string LanguageName(uint32_t languageId) {
+  std::string hex = ToUtf8(FormatHex4(languageId));
+  for (const LanguageCode& language : kLanguageCodes) {
+    if (language.languageId == languageId) return std::string(language.englishName) + " (" + hex + ")";
+  }
+  return hex;
 }
 
 void CheckCommandLine(const Observation& seen, Findings& out) {
@@ -526,14 +527,6 @@ std::optional<Text> NearestName(TextView name, const std::vector<Text>& known) {
     best = distance;
   }
   return nearest;
-}
-
-std::string LanguageName(uint32_t languageId) {
-  std::string hex = ToUtf8(FormatHex4(languageId));
-  for (const LanguageCode& language : kLanguageCodes) {
-    if (language.languageId == languageId) return std::string(language.englishName) + " (" + hex + ")";
-  }
-  return hex;
 }
 
 CheckExitCode ExitCodeFor(const std::vector<Finding>& findings) {

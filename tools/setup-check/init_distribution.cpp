@@ -4,6 +4,7 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "setup/base/chars.h"
@@ -196,13 +197,6 @@ std::string StartingSettings(const PackageFacts& package, const Text& location, 
   return WindowsTextFile(text + EntrySection(windows));
 }
 
-std::string StartingMessages(const PackageFacts& package, const MinimumWindows& minimum) {
-  const auto* const english = std::ranges::find_if(kLanguageCodes, [](const LanguageCode& language) {
-    return FormatHex4(language.languageId) == kFallbackLanguage;
-  });
-  return LanguageMessages(package, minimum, *english);
-}
-
 std::string LanguageMessages(const PackageFacts& package, const MinimumWindows& minimum, const LanguageCode& language) {
   const MessageTemplates texts = MessageTemplatesOf(language.code);
   const std::string windows = WindowsInWords(minimum, texts);
@@ -228,11 +222,15 @@ Text LanguageFileName(const LanguageCode& language) { return FormatHex4(language
 
 namespace {
 
-// The messages in each language asked for, beside 0x0409.ini, which is written anyway.
+// 0x0409.ini, which setup.exe falls back on, always; beside it each language asked for.
 void AddLanguageFiles(std::vector<Output>& outputs, const fs::path& folder, const PackageFacts& facts,
                       const InitOptions& options) {
-  for (const LanguageCode& language : options.languages) {
-    if (FormatHex4(language.languageId) == kFallbackLanguage) continue;
+  const auto fallback = [](const LanguageCode& language) {
+    return FormatHex4(language.languageId) == kFallbackLanguage;
+  };
+  std::vector<LanguageCode> languages = {*std::ranges::find_if(kLanguageCodes, fallback)};
+  std::ranges::remove_copy_if(options.languages, std::back_inserter(languages), fallback);
+  for (const LanguageCode& language : languages) {
     outputs.push_back({folder / LanguageFileName(language), LanguageMessages(facts, options.minimum, language), {}});
   }
 }
@@ -265,9 +263,7 @@ int WriteStartingDistribution(const InitOptions& options, const FakeModule& pack
     return Refuse(report, "the package's path cannot stand in " + ToUtf8(kSettingsFileName) +
                               ": \"[\", \"#\" and \";\" cut its line");
   }
-  std::vector<Output> outputs = {
-      {folder / kSettingsFileName, StartingSettings(facts, location, options), {}},
-      {folder / (Text(kFallbackLanguage) + kLanguageFileExtension), StartingMessages(facts, options.minimum), {}}};
+  std::vector<Output> outputs = {{folder / kSettingsFileName, StartingSettings(facts, location, options), {}}};
   AddLanguageFiles(outputs, folder, facts, options);
   if (copy) outputs.push_back({folder / package.filename(), {}, package});
   if (options.setupExe) {
