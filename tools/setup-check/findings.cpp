@@ -22,21 +22,17 @@ constexpr char kCommandLine[] = "command line";
 
 std::string U(TextView text) { return ToUtf8(text); }
 
-Text Folded(TextView text) {
-  Text folded(text);
-  for (char16_t& c : folded) c = FoldAsciiCase(c);
-  return folded;
-}
-
-// Edits that turn a into b: a letter inserted, removed, replaced, or two neighbours swapped.
+// Edits that turn a into b: a letter inserted, removed, replaced, or two neighbours swapped; the
+// case of A-Z does not count.
 size_t EditDistance(TextView a, TextView b) {
+  const auto same = [](char16_t x, char16_t y) { return FoldAsciiCase(x) == FoldAsciiCase(y); };
   std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
   for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
   for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
   for (size_t i = 1; i <= a.size(); ++i) {
     for (size_t j = 1; j <= b.size(); ++j) {
-      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (same(a[i - 1], b[j - 1]) ? 0 : 1)});
+      if (i > 1 && j > 1 && same(a[i - 1], b[j - 2]) && same(a[i - 2], b[j - 1]))
         d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
     }
   }
@@ -516,11 +512,10 @@ std::vector<Finding> FindProblems(const Observation& seen) {
 }
 
 std::optional<Text> NearestName(TextView name, const std::vector<Text>& known) {
-  const Text folded = Folded(name);
   std::optional<Text> nearest;
   size_t best = 0;
   for (const Text& candidate : known) {
-    const size_t distance = EditDistance(folded, Folded(candidate));
+    const size_t distance = EditDistance(name, candidate);
     const size_t allowed = std::min(name.size(), candidate.size()) <= 4 ? 1 : 2;
     if (distance > allowed || (nearest && distance >= best)) continue;
     nearest = candidate;
