@@ -227,11 +227,9 @@ auto Parse(std::span<const Text> arguments) -> Parsed<decltype(Command::options)
   return {std::move(command.options), std::string()};
 }
 
-bool NeedsQuotes(TextView argument) { return argument.empty() || argument.find_first_of(u" \t\"") != TextView::npos; }
-
 // Backslashes count only before a quotation mark: there they are doubled, and the mark escaped.
 Text QuoteArgument(TextView argument) {
-  if (!NeedsQuotes(argument)) return Text(argument);
+  if (!argument.empty() && argument.find_first_of(u" \t\"") == TextView::npos) return Text(argument);
   Text quoted(1, u'"');
   size_t backslashes = 0;
   for (const char16_t c : argument) {
