@@ -1,7 +1,6 @@
 #include "tools/setup-check/settings_scan.h"
 
 #include <algorithm>
-#include <ranges>
 
 #include "setup/base/chars.h"
 #include "setup/settings/settings_file.h"
@@ -22,7 +21,8 @@ const ScannedSection* SettingsScan::Find(TextView name) const {
 }
 
 const ScannedKey* ScannedSection::LastKey(TextView key) const {
-  const auto found = std::ranges::find(keys | std::views::reverse, key, &ScannedKey::key);
+  const auto found =
+      std::find_if(keys.rbegin(), keys.rend(), [&](const ScannedKey& scanned) { return scanned.key == key; });
   return found == keys.rend() ? nullptr : &*found;
 }
 
