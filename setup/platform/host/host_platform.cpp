@@ -19,14 +19,6 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-std::filesystem::path FsPath(const Text& windowsPath) {
-#ifdef _WIN32
-  return std::filesystem::path(windowsPath);
-#else
-  return std::filesystem::path(HostPathOf(windowsPath));
-#endif
-}
-
 struct CloseFile {
   // A file that was only read has nothing to lose when its close fails.
   void operator()(std::FILE* file) const { static_cast<void>(std::fclose(file)); }
@@ -58,10 +50,18 @@ std::string HostPathOf(const Text& windowsPath) {
   return path;
 }
 
+std::filesystem::path HostFsPath(const Text& windowsPath) {
+#ifdef _WIN32
+  return std::filesystem::path(windowsPath);
+#else
+  return std::filesystem::path(HostPathOf(windowsPath));
+#endif
+}
+
 bool HostPlatform::FileExists(const Text& path) {
   if (path.empty()) return false;
   std::error_code error;
-  return std::filesystem::exists(FsPath(path), error);
+  return std::filesystem::exists(HostFsPath(path), error);
 }
 
 FileContent HostPlatform::ReadWholeFile(const Text& path) {
