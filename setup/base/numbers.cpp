@@ -1,5 +1,7 @@
 #include "setup/base/numbers.h"
 
+#include <algorithm>
+
 #include "setup/base/chars.h"
 
 namespace setup {
@@ -8,8 +10,7 @@ namespace {
 struct Digits {
   bool negative = false;
   uint64_t magnitude = 0;   // saturates at kSaturated so that long digit runs cannot overflow
-  bool found = false;
-  size_t end = 0;
+  size_t end = 0;        // 0 when no digit was found
 };
 
 constexpr uint64_t kSaturated = uint64_t{1} << 40;
@@ -38,43 +39,29 @@ Digits ScanDigits(TextView text) {
     d.negative = text[i] == u'-';
     ++i;
   }
+  const size_t firstDigit = i;
   for (int digit; i < text.size() && (digit = DigitValue(text[i])) >= 0;) {
-    d.found = true;
-    d.magnitude = d.magnitude * 10 + static_cast<uint64_t>(digit);
-    if (d.magnitude > kSaturated) d.magnitude = kSaturated;
+    d.magnitude = std::min(d.magnitude * 10 + static_cast<uint64_t>(digit), kSaturated);
     ++i;
   }
-  d.end = d.found ? i : 0;
+  d.end = i > firstDigit ? i : 0;
   return d;
 }
 
 }  // namespace
 
+// Without a digit the magnitude is 0, which either sign leaves 0.
 SignedParse ParseSignedDecimal(TextView text) {
   const Digits d = ScanDigits(text);
-  SignedParse result;
-  result.consumed = d.end;
-  if (!d.found) return result;
-  if (d.negative) {
-    result.value = d.magnitude > 2147483648u ? INT32_MIN : static_cast<int32_t>(-static_cast<int64_t>(d.magnitude));
-  } else {
-    result.value = d.magnitude > 2147483647u ? INT32_MAX : static_cast<int32_t>(d.magnitude);
-  }
-  return result;
+  const int64_t value = d.negative ? -static_cast<int64_t>(d.magnitude) : static_cast<int64_t>(d.magnitude);
+  return {static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)), d.end};
 }
 
 UnsignedParse ParseUnsignedDecimal(TextView text) {
   const Digits d = ScanDigits(text);
-  UnsignedParse result;
-  result.consumed = d.end;
-  if (!d.found) return result;
-  if (d.magnitude > 0xFFFFFFFFu) {
-    result.value = 0xFFFFFFFFu;
-  } else {
-    const auto value = static_cast<uint32_t>(d.magnitude);
-    result.value = d.negative ? static_cast<uint32_t>(0u - value) : value;
-  }
-  return result;
+  if (d.magnitude > 0xFFFFFFFFu) return {0xFFFFFFFFu, d.end};
+  const auto value = static_cast<uint32_t>(d.magnitude);
+  return {d.negative ? 0u - value : value, d.end};
 }
 
 Text FormatHex4(uint32_t value) {

@@ -35,13 +35,8 @@ Text FromUtf8(std::string_view bytes) {
   while (i < bytes.size()) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
     const int length = SequenceLength(lead);
-    if (length == 1) {
-      out.push_back(lead);
-      ++i;
-      continue;
-    }
-    if (length == 0) {
-      out.push_back(kReplacement);
+    if (length <= 1) {
+      out.push_back(length == 1 ? lead : kReplacement);
       ++i;
       continue;
     }

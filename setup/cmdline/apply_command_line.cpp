@@ -31,10 +31,7 @@ void SetupContext::ApplyCommandLine() {
   if (parser.IsPresent(u"debuglog")) debugLogPath = parser.GetText(u"debuglog");
 
   if (parser.PositionalCount() > 0 && !installProperties.empty()) installProperties += u' ';
-  for (size_t i = 0; i < parser.PositionalCount(); ++i) {
-    installProperties += parser.GetPositional(i);
-    installProperties += u' ';
-  }
+  for (size_t i = 0; i < parser.PositionalCount(); ++i) installProperties += parser.GetPositional(i) + u' ';
 }
 
 uint32_t SetupContext::LanguageFromCode(TextView code) const {

@@ -34,9 +34,8 @@ bool IsNeverMet(const OsRequirement& requirement) {
 
 SystemsList SystemsListOf(const SettingsFile& settings) {
   const SettingsSection msiVersion = settings.GetSection(kMsiVersionSection);
-  SystemsList list{msiVersion.GetKeyAt(0), Text()};
-  list.listSection = msiVersion.GetValue(list.requiredEngine);
-  return list;
+  const Text requiredEngine = msiVersion.GetKeyAt(0);
+  return {requiredEngine, msiVersion.GetValue(requiredEngine)};
 }
 
 std::vector<OsEntry> OsEntriesOf(const SettingsFile& settings, const Text& listSection) {

@@ -19,14 +19,14 @@ int RunOnce(Platform& platform, MsiLibrary& processMsi, RunObserver& observer) {
   observer.CommandLineParsed(*parser, ParseSetupCommandLine(*parser, commandLine));
 
   SetupContext context(platform, processMsi, observer);
+  int result = kExitBeforeInstaller;
   if (context.LoadSettings(kSettingsFileName)) {
-    const int result = static_cast<int>(ComposeAndInstall(context));
-    observer.RunEnded(context);
-    return result;
+    result = static_cast<int>(ComposeAndInstall(context));
+  } else {
+    platform.WriteStandardOutput(parser->BuildUsage());
   }
-  platform.WriteStandardOutput(parser->BuildUsage());
   observer.RunEnded(context);
-  return kExitBeforeInstaller;
+  return result;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "setup/driver/version_number.h"
 
+#include <compare>
+
 #include "setup/base/numbers.h"
 
 namespace setup {
@@ -25,12 +27,8 @@ VersionNumber ParseVersion(TextView text) {
 }
 
 int CompareVersions(const VersionNumber& a, const VersionNumber& b) {
-  for (size_t index = 0; index < a.components.size(); ++index) {
-    if (a.components[index] != b.components[index]) {
-      return a.components[index] < b.components[index] ? -1 : 1;
-    }
-  }
-  return 0;
+  const std::strong_ordering order = a.components <=> b.components;
+  return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
 }  // namespace setup

@@ -43,12 +43,13 @@ static_assert(std::size(kEntryNames) == kMsiEntryCount);
 constexpr uint32_t kTextOutCapacity = 2048;
 
 // Every text-out call gets a fresh zero-filled buffer and the full capacity, so one call's
-// answer never leaks into the next one's text.
-template <typename Call>
-MsiResult CallWithTextOut(Text& text, Call&& call) {
+// answer never leaks into the next one's text. A missing entry point leaves text untouched.
+template <typename Fn, typename... Args>
+MsiResult CallWithTextOut(Fn call, Text& text, Args... arguments) {
+  if (call == nullptr) return kMsiEntryMissing;
   std::array<char16_t, kTextOutCapacity> buffer{};
   uint32_t capacity = kTextOutCapacity;
-  const MsiResult result = call(AsNative(buffer.data()), &capacity);
+  const MsiResult result = call(arguments..., AsNative(buffer.data()), &capacity);
   // A callee that fills the whole buffer without a NUL must not make the text run past it.
   text.assign(buffer.begin(), std::find(buffer.begin(), buffer.end(), u'\0'));
   return result;
@@ -73,73 +74,49 @@ void MsiLibrary::Release() {
   std::fill(std::begin(entries_), std::end(entries_), nullptr);
 }
 
+// A null persist mode opens the database read-only.
 MsiResult MsiLibrary::OpenDatabase(const Text& path, MsiHandle& database) const {
-  const auto open = Entry<MsiOpenDatabaseWFn>(MsiEntry::kOpenDatabase);
-  if (open == nullptr) return kMsiEntryMissing;
-  // A null persist mode opens the database read-only.
-  return open(AsNative(path), nullptr, &database);
+  return Call<MsiOpenDatabaseWFn>(MsiEntry::kOpenDatabase, AsNative(path), nullptr, &database);
 }
 
 MsiResult MsiLibrary::GetSummaryInformation(MsiHandle database, MsiHandle& summary) const {
-  const auto get = Entry<MsiGetSummaryInformationWFn>(MsiEntry::kGetSummaryInformation);
-  if (get == nullptr) return kMsiEntryMissing;
-  return get(database, AsNative(Text()), 0, &summary);
+  return Call<MsiGetSummaryInformationWFn>(MsiEntry::kGetSummaryInformation, database, AsNative(Text()), 0u, &summary);
 }
 
 MsiResult MsiLibrary::SummaryGetProperty(MsiHandle summary, uint32_t property, uint32_t& dataType,
                                          int32_t& integer, Text& text) const {
-  const auto get = Entry<MsiSummaryInfoGetPropertyWFn>(MsiEntry::kSummaryInfoGetProperty);
-  if (get == nullptr) return kMsiEntryMissing;
   MsiFileTime fileTime{};
-  return CallWithTextOut(text, [&](NativeChar* buffer, uint32_t* capacity) {
-    return get(summary, property, &dataType, &integer, &fileTime, buffer, capacity);
-  });
+  return CallWithTextOut(Entry<MsiSummaryInfoGetPropertyWFn>(MsiEntry::kSummaryInfoGetProperty), text, summary,
+                         property, &dataType, &integer, &fileTime);
 }
 
 MsiResult MsiLibrary::OpenView(MsiHandle database, const Text& query, MsiHandle& view) const {
-  const auto open = Entry<MsiDatabaseOpenViewWFn>(MsiEntry::kDatabaseOpenView);
-  if (open == nullptr) return kMsiEntryMissing;
-  return open(database, AsNative(query), &view);
+  return Call<MsiDatabaseOpenViewWFn>(MsiEntry::kDatabaseOpenView, database, AsNative(query), &view);
 }
 
 MsiResult MsiLibrary::ExecuteView(MsiHandle view) const {
-  const auto execute = Entry<MsiViewExecuteFn>(MsiEntry::kViewExecute);
-  if (execute == nullptr) return kMsiEntryMissing;
-  return execute(view, 0);
+  return Call<MsiViewExecuteFn>(MsiEntry::kViewExecute, view, MsiHandle{0});
 }
 
 MsiResult MsiLibrary::FetchView(MsiHandle view, MsiHandle& record) const {
-  const auto fetch = Entry<MsiViewFetchFn>(MsiEntry::kViewFetch);
-  if (fetch == nullptr) return kMsiEntryMissing;
-  return fetch(view, &record);
+  return Call<MsiViewFetchFn>(MsiEntry::kViewFetch, view, &record);
 }
 
 MsiResult MsiLibrary::RecordGetString(MsiHandle record, Text& text) const {
-  const auto get = Entry<MsiRecordGetStringWFn>(MsiEntry::kRecordGetString);
-  if (get == nullptr) return kMsiEntryMissing;
-  return CallWithTextOut(text, [&](NativeChar* buffer, uint32_t* capacity) {
-    return get(record, 1, buffer, capacity);
-  });
+  return CallWithTextOut(Entry<MsiRecordGetStringWFn>(MsiEntry::kRecordGetString), text, record, 1u);
 }
 
 MsiResult MsiLibrary::GetProductInfo(const Text& product, const Text& attribute, Text& text) const {
-  const auto get = Entry<MsiGetProductInfoWFn>(MsiEntry::kGetProductInfo);
-  if (get == nullptr) return kMsiEntryMissing;
-  return CallWithTextOut(text, [&](NativeChar* buffer, uint32_t* capacity) {
-    return get(AsNative(product), AsNative(attribute), buffer, capacity);
-  });
+  return CallWithTextOut(Entry<MsiGetProductInfoWFn>(MsiEntry::kGetProductInfo), text, AsNative(product),
+                         AsNative(attribute));
 }
 
 MsiResult MsiLibrary::InstallProduct(const Text& path, const Text& commandLine) const {
-  const auto install = Entry<MsiInstallProductWFn>(MsiEntry::kInstallProduct);
-  if (install == nullptr) return kMsiEntryMissing;
-  return install(AsNative(path), AsNative(commandLine));
+  return Call<MsiInstallProductWFn>(MsiEntry::kInstallProduct, AsNative(path), AsNative(commandLine));
 }
 
 MsiResult MsiLibrary::CloseHandle(MsiHandle handle) const {
-  const auto close = Entry<MsiCloseHandleFn>(MsiEntry::kCloseHandle);
-  if (close == nullptr) return kMsiEntryMissing;
-  return close(handle);
+  return Call<MsiCloseHandleFn>(MsiEntry::kCloseHandle, handle);
 }
 
 void MsiLibrary::SetInternalUI(int32_t level) const {

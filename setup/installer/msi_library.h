@@ -69,6 +69,12 @@ class MsiLibrary {
   Fn Entry(MsiEntry entry) const {
     return reinterpret_cast<Fn>(entries_[static_cast<size_t>(entry)]);
   }
+  // The entry point's answer, or kMsiEntryMissing where msi.dll lacks it.
+  template <typename Fn, typename... Args>
+  MsiResult Call(MsiEntry entry, Args... arguments) const {
+    const Fn call = Entry<Fn>(entry);
+    return call == nullptr ? kMsiEntryMissing : call(arguments...);
+  }
 
   Platform* platform_;
   ModuleHandle module_ = nullptr;

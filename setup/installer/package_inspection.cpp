@@ -31,15 +31,13 @@ MsiResult ReadSummary(PackageInfo& info, const MsiLibrary& msi) {
 }
 
 MsiResult ReadTables(PackageInfo& info, const MsiLibrary& msi) {
-  Text value;
-  MsiResult result =
-      ReadSingleValue(msi, info.database.get(), u"SELECT Value FROM Property WHERE Property = 'ProductCode'", value);
-  if (result != 0) return result;
-  info.productCode = value;
-  result = ReadSingleValue(msi, info.database.get(), u"SELECT Value FROM Property WHERE Property = 'ProductVersion'",
-                           value);
-  if (result != 0) return result;
-  info.productVersion = value;
+  for (const auto& [name, field] : {std::pair{u"ProductCode", &info.productCode},
+                                    std::pair{u"ProductVersion", &info.productVersion}}) {
+    const Text query = Text(u"SELECT Value FROM Property WHERE Property = '") + name + u"'";
+    Text value;
+    if (const MsiResult result = ReadSingleValue(msi, info.database.get(), query, value); result != 0) return result;
+    *field = value;
+  }
   return ReadSingleValue(msi, info.database.get(), Text(u"SELECT Version FROM File WHERE File = '") + kKeyFileId + u"'",
                          info.keyFileVersion);
 }
@@ -136,11 +134,9 @@ InstalledProduct DetectInstalledProduct(SetupContext& context) {
   MsiLibrary msi(context.platform());
   if (!msi.Bind()) return InstalledProduct::kNeither;
   if (IsInstalledInVersion(msi, context.productCode, context.productVersion)) return InstalledProduct::kProduct;
-  if (context.instanceProductCode.empty()) return InstalledProduct::kNeither;
-  if (IsInstalledInVersion(msi, context.instanceProductCode, context.productVersion)) {
-    return InstalledProduct::kInstance;
-  }
-  return InstalledProduct::kNeither;
+  const bool instance = !context.instanceProductCode.empty() &&
+                        IsInstalledInVersion(msi, context.instanceProductCode, context.productVersion);
+  return instance ? InstalledProduct::kInstance : InstalledProduct::kNeither;
 }
 
 }  // namespace setup

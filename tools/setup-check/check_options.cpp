@@ -126,8 +126,6 @@ struct CheckCommand {
                "setup-check"};
 
   CheckCommand() {
-    // Windows builds would otherwise take "/S" or "/srv/dist" for an option.
-    app.allow_windows_style_options(false);
     AddOption(app, "--os", options.system, SystemFrom, "the system setup.exe runs on (default 6.1.7601.1.0)")
         ->type_name(kVersionForm);
     AddOption(app, "--language", options.language, LanguageFrom,
@@ -169,7 +167,6 @@ struct InitCommand {
                "setup-check --init"};
 
   InitCommand() {
-    app.allow_windows_style_options(false);
     AddOption(app, "--min-os", options.minimum, MinimumFrom,
               "the lowest Windows the product accepts (default xp-sp3):\n" + MinimumWindowsNames())
         ->type_name(std::string("NAME|") + kVersionForm);
@@ -200,7 +197,6 @@ struct DeployCommand {
                "setup-check --deploy"};
 
   DeployCommand() {
-    app.allow_windows_style_options(false);
     AddOption(app, "--url", options.url, AsText, "where winget downloads the zip from")->type_name("URL")->required();
     AddOption(app, "--id", options.id, AsText,
               "winget's PackageIdentifier (default: from the package's Manufacturer\nand ProductName)")
@@ -215,7 +211,10 @@ struct DeployCommand {
 };
 
 template <typename Command>
-auto Parse(Command& command, std::span<const Text> arguments) -> Parsed<decltype(command.options)> {
+auto Parse(std::span<const Text> arguments) -> Parsed<decltype(Command::options)> {
+  Command command;
+  // Windows builds would otherwise take "/S" or "/srv/dist" for an option.
+  command.app.allow_windows_style_options(false);
   std::vector<std::string> reversed;  // as CLI11 takes them: the last first
   for (auto argument = arguments.rbegin(); argument != arguments.rend(); ++argument) reversed.push_back(ToUtf8(*argument));
   try {
@@ -228,11 +227,9 @@ auto Parse(Command& command, std::span<const Text> arguments) -> Parsed<decltype
   return {std::move(command.options), std::string()};
 }
 
-bool NeedsQuotes(TextView argument) { return argument.empty() || argument.find_first_of(u" \t\"") != TextView::npos; }
-
 // Backslashes count only before a quotation mark: there they are doubled, and the mark escaped.
 Text QuoteArgument(TextView argument) {
-  if (!NeedsQuotes(argument)) return Text(argument);
+  if (!argument.empty() && argument.find_first_of(u" \t\"") == TextView::npos) return Text(argument);
   Text quoted(1, u'"');
   size_t backslashes = 0;
   for (const char16_t c : argument) {
@@ -253,24 +250,18 @@ Text QuoteArgument(TextView argument) {
 ParsedArguments ParseCheckArguments(const std::vector<Text>& arguments) {
   // setup.exe's arguments follow the first "--" word for word, whatever they look like.
   const auto dashes = std::ranges::find(arguments, TextView(u"--"));
-  CheckCommand command;
-  command.options.setupArguments.assign(dashes == arguments.end() ? dashes : dashes + 1, arguments.end());
-  ParsedArguments parsed = Parse(command, {arguments.begin(), dashes});
-  if (parsed.options && parsed.options->setupArgumentText && !parsed.options->setupArguments.empty()) {
+  ParsedArguments parsed = Parse<CheckCommand>({arguments.begin(), dashes});
+  if (!parsed.options) return parsed;
+  parsed.options->setupArguments.assign(dashes == arguments.end() ? dashes : dashes + 1, arguments.end());
+  if (parsed.options->setupArgumentText && !parsed.options->setupArguments.empty()) {
     return {std::nullopt, "--command-line and arguments after \"--\" exclude each other"};
   }
   return parsed;
 }
 
-ParsedInit ParseInitArguments(const std::vector<Text>& arguments) {
-  InitCommand command;
-  return Parse(command, arguments);
-}
+ParsedInit ParseInitArguments(const std::vector<Text>& arguments) { return Parse<InitCommand>(arguments); }
 
-ParsedDeploy ParseDeployArguments(const std::vector<Text>& arguments) {
-  DeployCommand command;
-  return Parse(command, arguments);
-}
+ParsedDeploy ParseDeployArguments(const std::vector<Text>& arguments) { return Parse<DeployCommand>(arguments); }
 
 std::string CheckUsage() {
 #ifdef SETUP_CHECK_DEPLOY

@@ -73,8 +73,6 @@ class StagedFiles {
   bool committed_ = false;
 };
 
-fs::path PathOf(const Text& text) { return fs::path(std::u16string(text)); }
-
 bool Inside(const fs::path& path, const fs::path& folder) {
   std::error_code error;
   const fs::path relative = fs::weakly_canonical(path, error).lexically_relative(fs::weakly_canonical(folder, error));
@@ -112,8 +110,8 @@ std::string Refusal(const DeployOptions& options, const fs::path& folder, const 
            "at most";
   }
   if (options.zip) {
-    if (!fs::is_regular_file(PathOf(*options.zip), error)) return "no such file: --zip " + ToUtf8(*options.zip);
-    if (!ZipHoldsAtRoot(PathOf(*options.zip), kSetupExe)) {
+    if (!fs::is_regular_file(fs::path(*options.zip), error)) return "no such file: --zip " + ToUtf8(*options.zip);
+    if (!ZipHoldsAtRoot(fs::path(*options.zip), kSetupExe)) {
       return "--zip " + ToUtf8(*options.zip) + " is not a zip with setup.exe at its root";
     }
     return {};
@@ -157,8 +155,8 @@ int NothingWritten(std::string& report, const std::string& why) {
 
 int WriteDeployment(const DeployOptions& options, const FakeModule& packageReader, std::string& report) {
   std::error_code error;
-  const fs::path folder = PathOf(options.distribution);
-  const fs::path outDir = fs::absolute(PathOf(options.outDir), error).lexically_normal();
+  const fs::path folder(options.distribution);
+  const fs::path outDir = fs::absolute(fs::path(options.outDir), error).lexically_normal();
   if (const std::string why = Refusal(options, folder, outDir); !why.empty()) return NothingWritten(report, why);
 
   const Observation seen = ObserveForDeployment(options, WindowsFolderOf(folder), packageReader);
@@ -176,7 +174,7 @@ int WriteDeployment(const DeployOptions& options, const FakeModule& packageReade
 
   // The descriptions' paths do not depend on the hash, which comes only once the zip is written.
   const std::string product = facts->identifier.substr(facts->identifier.rfind('.') + 1);
-  const fs::path zip = options.zip ? fs::absolute(PathOf(*options.zip), error)
+  const fs::path zip = options.zip ? fs::absolute(fs::path(*options.zip), error)
                                    : outDir / (product + "-" + facts->productVersion + ".zip");
   std::vector<fs::path> targets;
   for (const DescriptionFile& file : Descriptions(*facts)) targets.push_back(outDir / file.path);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tools/setup-check/deploy_descriptions.h"
+#include "tools/setup-check/init_distribution.h"
 
 namespace setup::check {
 namespace {
@@ -17,16 +18,6 @@ std::string Literal(const std::string& text) {
     if (c == u'\'' || (c >= u'\u2018' && c <= u'\u201B')) quoted += c;
   }
   return ToUtf8(quoted + u"'");
-}
-
-// Windows PowerShell reads a script without a byte-order mark in the ANSI code page.
-std::string WindowsScript(const std::string& lines) {
-  std::string bytes = "\xEF\xBB\xBF";
-  for (const char c : lines) {
-    if (c == '\n') bytes += '\r';
-    bytes += c;
-  }
-  return bytes;
 }
 
 }  // namespace
@@ -69,7 +60,8 @@ DescriptionFile ConfigMgrScript(const DeployFacts& facts) {
       "} finally {\n"
       "    Pop-Location\n"
       "}\n";
-  return {"configmgr/New-Application.ps1", WindowsScript(script)};
+  // Windows PowerShell reads a script without a byte-order mark in the ANSI code page.
+  return {"configmgr/New-Application.ps1", "\xEF\xBB\xBF" + WithCrLf(script)};
 }
 
 }  // namespace setup::check

@@ -3,19 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <tuple>
-#include <utility>
 
 #include "setup/base/chars.h"
-#include "setup/installer/msi_handle.h"
 #include "tools/setup-check/deploy_descriptions.h"
 #include "tools/setup-check/package_facts.h"
-#include "tools/setup-check/result_codes.h"
 
 namespace setup::check {
 namespace {
-
-constexpr uint32_t kSummaryComments = 6;  // PID_COMMENTS
-constexpr uint32_t kSummaryTemplate = 7;  // PID_TEMPLATE: "Intel;1033", the platform before the languages
 
 struct Platform {
   const char16_t* msi;
@@ -31,32 +25,6 @@ constexpr std::array<Platform, 6> kPlatforms = {{
     {u"Arm", "arm"},
     {u"Arm64", "arm64"},
 }};
-
-// Beyond what ReadPackageFacts reads; what the package lacks stays empty.
-struct PackageIdentity {
-  Text upgradeCode, manufacturer, allUsers, platform, comments;
-};
-
-PackageIdentity ReadIdentity(const MsiLibrary& msi, const Text& path) {
-  PackageIdentity identity;
-  MsiHandle handle = 0;
-  if (msi.OpenDatabase(path, handle) != 0) return identity;
-  ScopedMsiHandle database(msi, handle);
-  for (const auto& [name, value] :
-       {std::pair{u"UpgradeCode", &identity.upgradeCode}, std::pair{u"Manufacturer", &identity.manufacturer},
-        std::pair{u"ALLUSERS", &identity.allUsers}}) {
-    ReadSingleValue(msi, database.get(), Text(u"SELECT Value FROM Property WHERE Property = '") + name + u"'", *value);
-  }
-  MsiHandle summaryHandle = 0;
-  if (msi.GetSummaryInformation(database.get(), summaryHandle) != 0) return identity;
-  ScopedMsiHandle summary(msi, summaryHandle);
-  uint32_t dataType = 0;
-  int32_t unused = 0;
-  msi.SummaryGetProperty(summary.get(), kSummaryTemplate, dataType, unused, identity.platform);
-  identity.platform.resize(std::min(identity.platform.size(), identity.platform.find(u';')));
-  msi.SummaryGetProperty(summary.get(), kSummaryComments, dataType, unused, identity.comments);
-  return identity;
-}
 
 // ALLUSERS as the run hands it to the installer (CmdLine, free arguments), which then counts
 // instead of the package's own; the last one given counts.
@@ -107,37 +75,29 @@ std::optional<SystemVersion> LowestSystem(const OsView& os) {
 
 std::optional<DeployFacts> DeployFactsOf(const Observation& seen, const FakeModule& packageReader, const Text& id,
                                          std::string& error) {
-  HostPlatform platform;
-  platform.modules[u"msi.dll"] = packageReader;
-  MsiLibrary msi(platform);
-  msi.Bind();
   const Text& path = seen.package.path;
-  const PackageFacts package = ReadPackageFacts(msi, path);
-  if (package.result != 0 || package.productCode.empty() || package.productVersion.empty()) {
-    error = "cannot read ProductCode and ProductVersion of " + ToUtf8(path) + " (result " +
-            ResultCodeText(package.result) + ")";
-    return std::nullopt;
-  }
-  const PackageIdentity identity = ReadIdentity(msi, path);
+  const PackageFacts package = ReadPackageFacts(packageReader, path);
+  error = UnreadableReason(package, ToUtf8(path));
+  if (!error.empty()) return std::nullopt;
   DeployFacts facts;
   facts.productName = ToUtf8(package.productName);
-  facts.manufacturer = ToUtf8(identity.manufacturer);
+  facts.manufacturer = ToUtf8(package.manufacturer);
   facts.productCode = ToUtf8(package.productCode);
-  facts.upgradeCode = ToUtf8(identity.upgradeCode);
+  facts.upgradeCode = ToUtf8(package.upgradeCode);
   facts.productVersion = ToUtf8(package.productVersion);
-  facts.description = identity.comments.size() >= 3 && identity.comments.size() <= 256
-                          ? ToUtf8(identity.comments)
+  facts.description = package.comments.size() >= 3 && package.comments.size() <= 256
+                          ? ToUtf8(package.comments)
                           : facts.productName + " " + facts.productVersion;
-  facts.scope = ScopeOf(AllUsersGiven(seen.install.propertyString).value_or(identity.allUsers));
+  facts.scope = ScopeOf(AllUsersGiven(seen.install.propertyString).value_or(package.allUsers));
   facts.minimumWindows = MinimumWindowsOf(LowestSystem(seen.os));
-  facts.identifier = id.empty() ? WingetIdentifierOf(identity.manufacturer, package.productName) : ToUtf8(id);
-  const char* architecture = ArchitectureOf(identity.platform);
-  if (package.productName.size() < 2 || identity.manufacturer.size() < 2) {
+  facts.identifier = id.empty() ? WingetIdentifierOf(package.manufacturer, package.productName) : ToUtf8(id);
+  const char* architecture = ArchitectureOf(package.platform);
+  if (package.productName.size() < 2 || package.manufacturer.size() < 2) {
     error =
         "the package's ProductName and Manufacturer, winget's PackageName and Publisher, need two characters at "
         "least";
   } else if (architecture == nullptr) {
-    error = "winget has no architecture for the platform \"" + ToUtf8(identity.platform) +
+    error = "winget has no architecture for the platform \"" + ToUtf8(package.platform) +
             "\" of the package's summary (Template)";
   } else if (!IsWingetVersion(facts.productVersion)) {
     error = "winget's PackageVersion cannot be the package's ProductVersion \"" + facts.productVersion + "\"";

@@ -27,15 +27,8 @@ const char* ArchitecturesOf(const std::string& architecture) {
 }
 
 const char* PackageTypeOf(InstallScope scope) {
-  switch (scope) {
-    case InstallScope::kMachine:
-      return "perMachine";
-    case InstallScope::kUser:
-      return "perUser";
-    case InstallScope::kEither:
-      break;
-  }
-  return "dualPurpose";
+  if (scope == InstallScope::kEither) return "dualPurpose";
+  return scope == InstallScope::kMachine ? "perMachine" : "perUser";
 }
 
 }  // namespace

@@ -19,23 +19,20 @@ constexpr MsiResult kUnknownProduct = 1605;   // ERROR_UNKNOWN_PRODUCT
 constexpr MsiResult kUnknownProperty = 1608;  // ERROR_UNKNOWN_PROPERTY
 
 MsiResult SETUP_WINAPI InstallProduct(const NativeChar* path, const NativeChar* commandLine) {
-  DryRun& run = DryRun::Current();
-  run.calls.push_back("MsiInstallProductW");
+  DryRun& run = DryRun::Called("MsiInstallProductW");
   run.install = InstallCall{TextOf(path), TextOf(commandLine)};
   return 0;
 }
 
 int32_t SETUP_WINAPI SetInternalUI(int32_t level, void**) {
-  DryRun& run = DryRun::Current();
-  run.calls.push_back("MsiSetInternalUI");
+  DryRun& run = DryRun::Called("MsiSetInternalUI");
   const int32_t previous = run.uiLevel.value_or(1);  // INSTALLUILEVEL_DEFAULT
   run.uiLevel = level;
   return previous;
 }
 
 MsiResult SETUP_WINAPI EnableLog(uint32_t mode, const NativeChar* path, uint32_t attributes) {
-  DryRun& run = DryRun::Current();
-  run.calls.push_back("MsiEnableLogW");
+  DryRun& run = DryRun::Called("MsiEnableLogW");
   run.log = LogCall{mode, TextOf(path), attributes};
   return 0;
 }
@@ -44,8 +41,7 @@ MsiResult SETUP_WINAPI EnableLog(uint32_t mode, const NativeChar* path, uint32_t
 // setup.exe only asks for it to learn that the product is there.
 MsiResult SETUP_WINAPI GetProductInfo(const NativeChar* product, const NativeChar* attribute, NativeChar* buffer,
                                       uint32_t* capacity) {
-  DryRun& run = DryRun::Current();
-  run.calls.push_back("MsiGetProductInfoW");
+  DryRun& run = DryRun::Called("MsiGetProductInfoW");
   const auto found = run.installedVersions.find(TextOf(product));
   if (found == run.installedVersions.end()) return kUnknownProduct;
   const Text name = TextOf(attribute);
@@ -139,11 +135,12 @@ DryRun::~DryRun() {
   current = nullptr;
 }
 
-DryRun& DryRun::Current() {
+DryRun& DryRun::Called(const char* exportName) {
   if (current == nullptr) {
     (void)std::fputs("setup-check: msi.dll called outside a dry run\n", stderr);
     std::abort();
   }
+  current->calls.push_back(exportName);
   return *current;
 }
 

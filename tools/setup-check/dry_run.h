@@ -61,7 +61,8 @@ class DryRun {
   DryRun(const DryRun&) = delete;
   DryRun& operator=(const DryRun&) = delete;
 
-  static DryRun& Current();
+  // The run of this process, with the call of one of its exports recorded.
+  static DryRun& Called(const char* exportName);
 
   DryRunPlatform platform;
   MsiLibrary msi{platform};  // the process-wide record of this run

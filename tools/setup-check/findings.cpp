@@ -22,21 +22,17 @@ constexpr char kCommandLine[] = "command line";
 
 std::string U(TextView text) { return ToUtf8(text); }
 
-Text Folded(TextView text) {
-  Text folded(text);
-  for (char16_t& c : folded) c = FoldAsciiCase(c);
-  return folded;
-}
-
-// Edits that turn a into b: a letter inserted, removed, replaced, or two neighbours swapped.
+// Edits that turn a into b: a letter inserted, removed, replaced, or two neighbours swapped; the
+// case of A-Z does not count.
 size_t EditDistance(TextView a, TextView b) {
+  const auto same = [](char16_t x, char16_t y) { return FoldAsciiCase(x) == FoldAsciiCase(y); };
   std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
   for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
   for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
   for (size_t i = 1; i <= a.size(); ++i) {
     for (size_t j = 1; j <= b.size(); ++j) {
-      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (same(a[i - 1], b[j - 1]) ? 0 : 1)});
+      if (i > 1 && j > 1 && same(a[i - 1], b[j - 2]) && same(a[i - 2], b[j - 1]))
         d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
     }
   }
@@ -54,17 +50,9 @@ class Findings {
   std::vector<Finding> list;
 };
 
-size_t LineOr(const std::optional<size_t>& line, size_t otherwise) { return line.value_or(otherwise); }
-
 size_t SectionLine(const SettingsScan& scan, TextView name) {
   const ScannedSection* section = scan.Find(name);
   return section == nullptr ? 0 : section->line;
-}
-
-const ScannedKey* LastKey(const ScannedSection& section, TextView key) {
-  const auto found = std::find_if(section.keys.rbegin(), section.keys.rend(),
-                                  [&](const ScannedKey& scanned) { return scanned.key == key; });
-  return found == section.keys.rend() ? nullptr : &*found;
 }
 
 // "MinorVer 0" becomes the key "MinorVer 0": the likely meaning is its first word "=" the rest.
@@ -251,13 +239,13 @@ void CheckPackageIdentity(const Observation& seen, Findings& out) {
   const Text productVersion = settings.Startup(kProductVersionKey);
   if (settings.productCode != package.productCode) {
     out.Error("product-code-mismatch", SettingsName(),
-              LineOr(settings.scan.LineOf(kStartupSection, kProductCodeKey), startup),
+              settings.scan.LineOf(kStartupSection, kProductCodeKey).value_or(startup),
               "ProductCode \"" + U(settings.productCode) + "\" differs from the package's own \"" +
                   U(package.productCode) + "\": setup.exe asks whether the wrong product is installed");
   }
   if (CompareVersions(ParseVersion(productVersion), ParseVersion(package.productVersion)) != 0) {
     out.Error("product-version-mismatch", SettingsName(),
-              LineOr(settings.scan.LineOf(kStartupSection, kProductVersionKey), startup),
+              settings.scan.LineOf(kStartupSection, kProductVersionKey).value_or(startup),
               "ProductVersion \"" + U(productVersion) + "\" differs from the package's own \"" +
                   U(package.productVersion) +
                   "\" (all four parts count, a missing part as -1): setup.exe never recognises the installed "
@@ -308,7 +296,7 @@ void CheckPackage(const Observation& seen, Findings& out) {
   }
   const ScannedSection* section = scan.Find(packageName);
   if (section == nullptr) {
-    out.Error("package-section-missing", SettingsName(), LineOr(scan.LineOf(kStartupSection, kPackageNameKey), 0),
+    out.Error("package-section-missing", SettingsName(), scan.LineOf(kStartupSection, kPackageNameKey).value_or(0),
               "PackageName names the section [" + U(packageName) +
                   "], which Setup.ini does not have: setup.exe takes the folder itself for the package");
     return;
@@ -320,7 +308,7 @@ void CheckPackage(const Observation& seen, Findings& out) {
   }
   const std::string location = U(settings.location);
   if (!seen.package.exists) {
-    out.Error("package-file-missing", SettingsName(), LineOr(scan.LineOf(packageName, kLocationKey), 0),
+    out.Error("package-file-missing", SettingsName(), scan.LineOf(packageName, kLocationKey).value_or(0),
               "the package \"" + location + "\" does not exist (looked for as " + U(seen.package.path) + ")");
     return;
   }
@@ -352,7 +340,7 @@ void CheckEntryNumbers(const ScannedSection& section, const OsEntryView& entry, 
                                       ? "this entry can never be satisfied"
                                       : "the entry asks for " + RequirementText(entry.requirement) + " instead";
   for (const TextView key : {kMajorVersionKey, kMinorVersionKey, kBuildNumberKey}) {
-    const ScannedKey* found = LastKey(section, key);
+    const ScannedKey* found = section.LastKey(key);
     if (found == nullptr) found = LineWithoutEquals(section, key);
     std::string message = "[" + name + "] ";
     if (found == nullptr || found->value.empty()) {
@@ -366,7 +354,7 @@ void CheckEntryNumbers(const ScannedSection& section, const OsEntryView& entry, 
 }
 
 void CheckServicePack(const ScannedSection& section, Findings& out) {
-  const ScannedKey* found = LastKey(section, kServicePackKey);
+  const ScannedKey* found = section.LastKey(kServicePackKey);
   if (found == nullptr || found->value.empty()) return;
   const uint32_t word = ParseUnsignedDecimal(found->value).value;
   if (word == 0 || word > 0xFF) return;
@@ -378,7 +366,7 @@ void CheckServicePack(const ScannedSection& section, Findings& out) {
 
 // True when the entry could be met by some system.
 bool CheckEntry(const OsView& os, const OsEntryView& entry, const SettingsScan& scan, Findings& out) {
-  const size_t line = LineOr(scan.LineOf(os.list.listSection, entry.name), 0);
+  const size_t line = scan.LineOf(os.list.listSection, entry.name).value_or(0);
   if (!entry.enabled) {
     if (entry.value == u"0") return false;  // turned off on purpose
     out.Warning("os-list-value", SettingsName(), line,
@@ -413,7 +401,7 @@ void CheckOperatingSystems(const Observation& seen, Findings& out) {
                     U(os.list.requiredEngine) + "\", counts: \"" + U(key.key) + "\" is ignored");
   }
   if (!os.listFound) {
-    out.Error("os-list-missing", SettingsName(), LineOr(scan.LineOf(kMsiVersionSection, os.list.requiredEngine), 0),
+    out.Error("os-list-missing", SettingsName(), scan.LineOf(kMsiVersionSection, os.list.requiredEngine).value_or(0),
               "[MsiVersion] names the list [" + U(os.list.listSection) +
                   "], which Setup.ini does not have: every run ends with message 1150");
     return;
@@ -430,7 +418,7 @@ void CheckEngineUpdate(const Observation& seen, Findings& out) {
   const EngineView& engine = seen.engine;
   if (!engine.updateNeeded || engine.installerPresent) return;
   out.Warning("engine-installer-missing", SettingsName(),
-              LineOr(seen.settings.scan.LineOf(kMsiVersionSection, seen.os.list.requiredEngine), 0),
+              seen.settings.scan.LineOf(kMsiVersionSection, seen.os.list.requiredEngine).value_or(0),
               "the installed engine (msi.dll " + U(engine.installed) + ") is older than " + U(engine.required) +
                   ", the first key of [MsiVersion], but " + U(kEngineInstallerName) +
                   " is not in the folder: setup.exe goes on "
@@ -458,7 +446,7 @@ void CheckLanguageFile(const LanguageFileView& file, uint32_t codePage, Findings
                     "): setup.exe finds none of its messages");
     return;
   }
-  if (LastKey(*section, kUnsupportedSystemMessage) == nullptr) {
+  if (section->LastKey(kUnsupportedSystemMessage) == nullptr) {
     out.Warning("language-file-no-1150", name, section->line,
                 "[" + U(section->name) + "] has no message 1150, the text shown when the system is not supported");
   }
@@ -472,6 +460,15 @@ void CheckLanguages(const Observation& seen, Findings& out) {
                     " and no fallback 0x0409.ini: message boxes show empty texts");
   }
   for (const LanguageFileView& file : seen.languageFiles) CheckLanguageFile(file, seen.options.codePage, out);
+}
+
+// "English (0x0409)" for a language of setup.exe's /l table; "0x0c0a" for others.
+std::string LanguageName(uint32_t languageId) {
+  std::string hex = ToUtf8(FormatHex4(languageId));
+  for (const LanguageCode& language : kLanguageCodes) {
+    if (language.languageId == languageId) return std::string(language.englishName) + " (" + hex + ")";
+  }
+  return hex;
 }
 
 void CheckCommandLine(const Observation& seen, Findings& out) {
@@ -515,25 +512,16 @@ std::vector<Finding> FindProblems(const Observation& seen) {
 }
 
 std::optional<Text> NearestName(TextView name, const std::vector<Text>& known) {
-  const Text folded = Folded(name);
   std::optional<Text> nearest;
   size_t best = 0;
   for (const Text& candidate : known) {
-    const size_t distance = EditDistance(folded, Folded(candidate));
+    const size_t distance = EditDistance(name, candidate);
     const size_t allowed = std::min(name.size(), candidate.size()) <= 4 ? 1 : 2;
     if (distance > allowed || (nearest && distance >= best)) continue;
     nearest = candidate;
     best = distance;
   }
   return nearest;
-}
-
-std::string LanguageName(uint32_t languageId) {
-  std::string hex = ToUtf8(FormatHex4(languageId));
-  for (const LanguageCode& language : kLanguageCodes) {
-    if (language.languageId == languageId) return std::string(language.englishName) + " (" + hex + ")";
-  }
-  return hex;
 }
 
 CheckExitCode ExitCodeFor(const std::vector<Finding>& findings) {

@@ -25,9 +25,6 @@ std::vector<Finding> FindProblems(const Observation& seen);
 // off (one for names of four letters or fewer); nullopt when none is that close.
 std::optional<Text> NearestName(TextView name, const std::vector<Text>& known);
 
-// "English (0x0409)" for a language of setup.exe's /l table; "0x0c0a" for others.
-std::string LanguageName(uint32_t languageId);
-
 // setup-check's exit codes.
 enum CheckExitCode : int { kCheckClean = 0, kCheckWarnings = 1, kCheckErrors = 2, kCheckCouldNotRun = 3 };
 CheckExitCode ExitCodeFor(const std::vector<Finding>& findings);

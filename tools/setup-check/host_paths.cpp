@@ -45,15 +45,6 @@ std::optional<fs::path> FirstMatch(const fs::path& folder, TextView pattern) {
   return std::nullopt;
 }
 
-// The program's own rule for a Windows path on the host; Linux file names are its UTF-8 bytes.
-fs::path HostForm(const Text& windowsPath) {
-#ifdef _WIN32
-  return fs::path(windowsPath);
-#else
-  return fs::path(HostPathOf(windowsPath));
-#endif
-}
-
 // Windows itself ignores case when it opens a file; on Linux each part that is not there is
 // looked up in its folder. Opening a file takes wildcards literally.
 fs::path Resolved(const fs::path& given) {
@@ -76,11 +67,11 @@ fs::path Resolved(const fs::path& given) {
 
 Text TextOf(const fs::path& path) { return FromUtf8(reinterpret_cast<const char*>(path.u8string().c_str())); }
 
-fs::path ResolveHostPath(const Text& windowsPath) { return Resolved(HostForm(windowsPath)); }
+fs::path ResolveHostPath(const Text& windowsPath) { return Resolved(HostFsPath(windowsPath)); }
 
 std::optional<fs::path> SearchFile(const Text& windowsPath) {
   if (windowsPath.empty()) return std::nullopt;
-  const fs::path given = HostForm(windowsPath);
+  const fs::path given = HostFsPath(windowsPath);
   const fs::path folder = Resolved(given.parent_path());
   const std::optional<fs::path> found = FirstMatch(folder, TextOf(given.filename()));
   return found ? std::optional(folder / *found) : std::nullopt;

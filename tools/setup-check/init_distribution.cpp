@@ -4,6 +4,7 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "setup/base/chars.h"
@@ -12,7 +13,6 @@
 #include "setup/driver/run.h"
 #include "tools/setup-check/host_paths.h"
 #include "tools/setup-check/message_templates.h"
-#include "tools/setup-check/result_codes.h"
 
 namespace setup::check {
 namespace fs = std::filesystem;
@@ -69,12 +69,7 @@ Text Line(TextView key, TextView value) { return Text(key).append(u"=").append(v
 // The lines as a Windows text file: CR LF, and a UTF-8 mark once anything is beyond ASCII.
 std::string WindowsTextFile(TextView lines) {
   const bool ascii = std::ranges::all_of(lines, [](char16_t c) { return c < 0x80; });
-  std::string bytes = ascii ? "" : "\xEF\xBB\xBF";
-  for (const char c : ToUtf8(lines)) {
-    if (c == '\n') bytes += '\r';
-    bytes += c;
-  }
-  return bytes;
+  return (ascii ? "" : "\xEF\xBB\xBF") + WithCrLf(ToUtf8(lines));
 }
 
 std::string Utf8Of(const fs::path& path) { return ToUtf8(TextOf(path)); }
@@ -107,14 +102,6 @@ struct Output {
   std::string bytes;  // written when source is empty
   fs::path source;    // copied when set
 };
-
-PackageFacts ReadFactsWith(const FakeModule& packageReader, const fs::path& package) {
-  HostPlatform platform;
-  platform.modules[u"msi.dll"] = packageReader;
-  MsiLibrary msi(platform);
-  msi.Bind();
-  return ReadPackageFacts(msi, TextOf(package));
-}
 
 // Windows finds "SETUP.INI" when asked for "Setup.ini": a file differing in case is the same
 // file there, and is the one overwritten. Returns a line for each file that exists.
@@ -210,13 +197,6 @@ std::string StartingSettings(const PackageFacts& package, const Text& location, 
   return WindowsTextFile(text + EntrySection(windows));
 }
 
-std::string StartingMessages(const PackageFacts& package, const MinimumWindows& minimum) {
-  const auto* const english = std::ranges::find_if(kLanguageCodes, [](const LanguageCode& language) {
-    return FormatHex4(language.languageId) == kFallbackLanguage;
-  });
-  return LanguageMessages(package, minimum, *english);
-}
-
 std::string LanguageMessages(const PackageFacts& package, const MinimumWindows& minimum, const LanguageCode& language) {
   const MessageTemplates texts = MessageTemplatesOf(language.code);
   const std::string windows = WindowsInWords(minimum, texts);
@@ -229,15 +209,28 @@ std::string LanguageMessages(const PackageFacts& package, const MinimumWindows& 
   return WindowsTextFile(text);
 }
 
+std::string WithCrLf(std::string_view lines) {
+  std::string bytes;
+  for (const char c : lines) {
+    if (c == '\n') bytes += '\r';
+    bytes += c;
+  }
+  return bytes;
+}
+
 Text LanguageFileName(const LanguageCode& language) { return FormatHex4(language.languageId) + kLanguageFileExtension; }
 
 namespace {
 
-// The messages in each language asked for, beside 0x0409.ini, which is written anyway.
+// 0x0409.ini, which setup.exe falls back on, always; beside it each language asked for.
 void AddLanguageFiles(std::vector<Output>& outputs, const fs::path& folder, const PackageFacts& facts,
                       const InitOptions& options) {
-  for (const LanguageCode& language : options.languages) {
-    if (FormatHex4(language.languageId) == kFallbackLanguage) continue;
+  const auto fallback = [](const LanguageCode& language) {
+    return FormatHex4(language.languageId) == kFallbackLanguage;
+  };
+  std::vector<LanguageCode> languages = {*std::ranges::find_if(kLanguageCodes, fallback)};
+  std::ranges::remove_copy_if(options.languages, std::back_inserter(languages), fallback);
+  for (const LanguageCode& language : languages) {
     outputs.push_back({folder / LanguageFileName(language), LanguageMessages(facts, options.minimum, language), {}});
   }
 }
@@ -255,11 +248,8 @@ int WriteStartingDistribution(const InitOptions& options, const FakeModule& pack
                   "--cmdline cannot hold \"[\", \"#\" or \";\": setup.exe's settings reader cuts the line there; "
                   "give such properties on setup.exe's command line instead");
   }
-  const PackageFacts facts = ReadFactsWith(packageReader, package);
-  if (facts.result != 0 || facts.productCode.empty() || facts.productVersion.empty()) {
-    return Refuse(report, "cannot read ProductCode and ProductVersion of " + ToUtf8(options.package) + " (result " +
-                              ResultCodeText(facts.result) + ")");
-  }
+  const PackageFacts facts = ReadPackageFacts(packageReader, TextOf(package));
+  if (const std::string why = UnreadableReason(facts, ToUtf8(options.package)); !why.empty()) return Refuse(report, why);
 
   const bool packageInFolder = fs::equivalent(package.parent_path(), folder, error);
   const bool copy = options.copyPackage && !packageInFolder;
@@ -273,9 +263,7 @@ int WriteStartingDistribution(const InitOptions& options, const FakeModule& pack
     return Refuse(report, "the package's path cannot stand in " + ToUtf8(kSettingsFileName) +
                               ": \"[\", \"#\" and \";\" cut its line");
   }
-  std::vector<Output> outputs = {
-      {folder / kSettingsFileName, StartingSettings(facts, location, options), {}},
-      {folder / (Text(kFallbackLanguage) + kLanguageFileExtension), StartingMessages(facts, options.minimum), {}}};
+  std::vector<Output> outputs = {{folder / kSettingsFileName, StartingSettings(facts, location, options), {}}};
   AddLanguageFiles(outputs, folder, facts, options);
   if (copy) outputs.push_back({folder / package.filename(), {}, package});
   if (options.setupExe) {

@@ -41,14 +41,15 @@ struct InitOptions {
   std::vector<LanguageCode> languages;
 };
 
-// The two settings files, as written (CR LF line ends; UTF-8 with a byte-order mark when a text
-// goes beyond ASCII, so that no code page decides how it reads).
+// The settings files, as written (CR LF line ends; UTF-8 with a byte-order mark when a text goes
+// beyond ASCII, so that no code page decides how it reads): Setup.ini, and the messages in a
+// language of /l, in the file setup.exe looks for: "0x0419.ini" with [0x0419]. The texts come
+// from languages/ beside this file.
 std::string StartingSettings(const PackageFacts& package, const Text& location, const InitOptions& options);
-std::string StartingMessages(const PackageFacts& package, const MinimumWindows& minimum);
-// The same messages in a language of /l, in the file setup.exe looks for: "0x0419.ini" with
-// [0x0419]. The texts come from languages/ beside this file.
 std::string LanguageMessages(const PackageFacts& package, const MinimumWindows& minimum, const LanguageCode& language);
 Text LanguageFileName(const LanguageCode& language);
+// Each LF as CR LF, as Windows text files end their lines.
+std::string WithCrLf(std::string_view lines);
 
 // Writes the folder and says what it did (or why it wrote nothing) in report. 0 when written,
 // 3 when nothing was written.

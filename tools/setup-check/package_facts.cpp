@@ -1,11 +1,17 @@
 #include "tools/setup-check/package_facts.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "setup/installer/msi_handle.h"
 #include "setup/installer/package_inspection.h"
+#include "tools/setup-check/result_codes.h"
 
 namespace setup::check {
 namespace {
 
+constexpr uint32_t kSummaryComments = 6;    // PID_COMMENTS
+constexpr uint32_t kSummaryTemplate = 7;    // PID_TEMPLATE: "Intel;1033", the platform before the languages
 constexpr uint32_t kSummaryPageCount = 14;  // PID_PAGECOUNT: the lowest engine, times 100
 constexpr MsiResult kNoMoreItems = 259;     // ERROR_NO_MORE_ITEMS
 
@@ -13,30 +19,50 @@ MsiResult ReadProperty(const MsiLibrary& msi, MsiHandle database, const char16_t
   return ReadSingleValue(msi, database, Text(u"SELECT Value FROM Property WHERE Property = '") + name + u"'", value);
 }
 
-MsiResult ReadPageCount(const MsiLibrary& msi, MsiHandle database, int32_t& pageCount) {
+// Only the page count counts: the Template and Comments only label.
+MsiResult ReadSummary(const MsiLibrary& msi, MsiHandle database, PackageFacts& facts) {
   MsiHandle handle = 0;
   const MsiResult opened = msi.GetSummaryInformation(database, handle);
   if (opened != 0) return opened;
   ScopedMsiHandle summary(msi, handle);
   uint32_t dataType = 0;
-  Text unused;
-  return msi.SummaryGetProperty(summary.get(), kSummaryPageCount, dataType, pageCount, unused);
+  int32_t unused = 0;
+  msi.SummaryGetProperty(summary.get(), kSummaryTemplate, dataType, unused, facts.platform);
+  facts.platform.resize(std::min(facts.platform.size(), facts.platform.find(u';')));
+  msi.SummaryGetProperty(summary.get(), kSummaryComments, dataType, unused, facts.comments);
+  Text text;
+  return msi.SummaryGetProperty(summary.get(), kSummaryPageCount, dataType, facts.engineVersion, text);
 }
 
 }  // namespace
 
-PackageFacts ReadPackageFacts(const MsiLibrary& msi, const Text& packagePath) {
+PackageFacts ReadPackageFacts(const FakeModule& packageReader, const Text& packagePath) {
+  HostPlatform platform;
+  platform.modules[u"msi.dll"] = packageReader;
+  MsiLibrary msi(platform);
+  msi.Bind();
   PackageFacts facts;
   MsiHandle handle = 0;
   facts.result = msi.OpenDatabase(packagePath, handle);
   if (facts.result != 0) return facts;
   ScopedMsiHandle database(msi, handle);
-  facts.result = ReadPageCount(msi, database.get(), facts.engineVersion);
+  facts.result = ReadSummary(msi, database.get(), facts);
   if (facts.result == 0) facts.result = ReadProperty(msi, database.get(), u"ProductCode", facts.productCode);
   if (facts.result == 0) facts.result = ReadProperty(msi, database.get(), u"ProductVersion", facts.productVersion);
-  // A package without a name is still a package; the name only labels the distribution.
-  if (facts.result == 0) ReadProperty(msi, database.get(), u"ProductName", facts.productName);
+  if (facts.result != 0) return facts;
+  // A package without a name or maker is still a package; they only label the distribution.
+  for (const auto& [name, value] : {std::pair{u"ProductName", &facts.productName},
+                                    std::pair{u"Manufacturer", &facts.manufacturer},
+                                    std::pair{u"UpgradeCode", &facts.upgradeCode},
+                                    std::pair{u"ALLUSERS", &facts.allUsers}}) {
+    ReadProperty(msi, database.get(), name, *value);
+  }
   return facts;
+}
+
+std::string UnreadableReason(const PackageFacts& facts, const std::string& name) {
+  if (facts.result == 0 && !facts.productCode.empty() && !facts.productVersion.empty()) return {};
+  return "cannot read ProductCode and ProductVersion of " + name + " (result " + ResultCodeText(facts.result) + ")";
 }
 
 std::optional<bool> PackageHoldsStorage(const MsiLibrary& msi, MsiHandle database, const Text& name) {

@@ -8,18 +8,6 @@
 namespace setup::check {
 namespace {
 
-bool FirstOnItsLine(TextView text, size_t position) {
-  const size_t lineStart = position == 0 ? 0 : text.rfind(u'\n', position - 1) + 1;  // npos + 1 is 0
-  const TextView before = text.substr(lineStart, position - lineStart);
-  return std::all_of(before.begin(), before.end(), [](char16_t c) { return IsSpace(c) || c == u'\uFEFF'; });
-}
-
-Text LineAround(TextView text, size_t position) {
-  const size_t start = position == 0 ? 0 : text.rfind(u'\n', position - 1) + 1;
-  const size_t end = std::min(text.find(u'\n', position), text.size());
-  return Text(text.substr(start, end - start));
-}
-
 // Valid UTF-8 comes back whole from a round trip; anything else has gained U+FFFD.
 bool IsUtf8(std::string_view bytes) { return ToUtf8(FromUtf8(bytes)) == bytes; }
 
@@ -32,14 +20,16 @@ const ScannedSection* SettingsScan::Find(TextView name) const {
   return found == sections.end() ? nullptr : &*found;
 }
 
+const ScannedKey* ScannedSection::LastKey(TextView key) const {
+  const auto found =
+      std::find_if(keys.rbegin(), keys.rend(), [&](const ScannedKey& scanned) { return scanned.key == key; });
+  return found == keys.rend() ? nullptr : &*found;
+}
+
 std::optional<size_t> SettingsScan::LineOf(TextView section, TextView key) const {
   const ScannedSection* found = Find(section);
-  if (found == nullptr) return std::nullopt;
-  std::optional<size_t> line;
-  for (const ScannedKey& scanned : found->keys) {
-    if (scanned.key == key) line = scanned.line;
-  }
-  return line;
+  const ScannedKey* last = found == nullptr ? nullptr : found->LastKey(key);
+  return last == nullptr ? std::nullopt : std::optional(last->line);
 }
 
 size_t SettingsScanner::LineAt(size_t place) const {
@@ -57,7 +47,12 @@ void SettingsScanner::SettingsRead(const Text& path, TextView text, SettingsEnco
   }
   // Any "[" starts a section, whatever stands before it on its line.
   for (size_t at = text.find(u'['); at != TextView::npos; at = text.find(u'[', at + 1)) {
-    if (!FirstOnItsLine(text, at)) current_->strayBrackets.push_back({LineAt(at), LineAround(text, at)});
+    const size_t line = LineAt(at);
+    const size_t start = lineStarts_[line - 1];
+    const TextView before = text.substr(start, at - start);
+    if (std::ranges::all_of(before, [](char16_t c) { return IsSpace(c) || c == u'\uFEFF'; })) continue;
+    const size_t end = std::min(text.find(u'\n', at), text.size());
+    current_->strayBrackets.push_back({line, Text(text.substr(start, end - start))});
   }
 }
 

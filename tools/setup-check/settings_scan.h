@@ -23,6 +23,9 @@ struct ScannedSection {
   size_t line = 0;
   bool ignored = false;          // an earlier section has the same name, so this one is dropped
   std::vector<ScannedKey> keys;  // in file order, repeats included
+
+  // The key's last occurrence, whose value the program takes; null when there is none.
+  const ScannedKey* LastKey(TextView key) const;
 };
 
 // A "[" that is not the first thing on its line: it starts a section all the same.

@@ -1,5 +1,6 @@
 #include "setup/platform/host/host_platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,14 +18,6 @@ constexpr char16_t kCp1252High[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-std::filesystem::path FsPath(const Text& windowsPath) {
-#ifdef _WIN32
-  return std::filesystem::path(windowsPath);
-#else
-  return std::filesystem::path(HostPathOf(windowsPath));
-#endif
-}
 
 struct CloseFile {
   // A file that was only read has nothing to lose when its close fails.
@@ -52,17 +45,23 @@ bool SystemSatisfies(const SystemVersion& system, const OsRequirement& requireme
 std::string HostPathOf(const Text& windowsPath) {
   std::string path = ToUtf8(windowsPath);
 #ifndef _WIN32
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-  }
+  std::ranges::replace(path, '\\', '/');
 #endif
   return path;
+}
+
+std::filesystem::path HostFsPath(const Text& windowsPath) {
+#ifdef _WIN32
+  return std::filesystem::path(windowsPath);
+#else
+  return std::filesystem::path(HostPathOf(windowsPath));
+#endif
 }
 
 bool HostPlatform::FileExists(const Text& path) {
   if (path.empty()) return false;
   std::error_code error;
-  return std::filesystem::exists(FsPath(path), error);
+  return std::filesystem::exists(HostFsPath(path), error);
 }
 
 FileContent HostPlatform::ReadWholeFile(const Text& path) {

@@ -3,6 +3,7 @@
 // from what the owner set up and recorded for the owner to inspect. Unit tests use it on both
 // builds, so it holds no Windows calls.
 
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -31,8 +32,10 @@ inline constexpr SystemVersion kWindows7Sp1{6, 1, 7601, 1, 0};
 // its own, the other four together, most significant first.
 bool SystemSatisfies(const SystemVersion& system, const OsRequirement& requirement);
 
-// Windows path to a path the host's file functions accept ('\' becomes '/' off Windows).
+// Windows path to a path the host's file functions accept ('\' becomes '/' off Windows), as
+// bytes and as a file-system path (which on Windows keeps the name's UTF-16 whole).
 std::string HostPathOf(const Text& windowsPath);
+std::filesystem::path HostFsPath(const Text& windowsPath);
 
 class HostPlatform : public Platform {
  public:

@@ -85,34 +85,19 @@ HMODULE LoadSystemLibrary(const Text& name) {
 
 // version.dll is not among the libraries Windows always takes from the system directory, so
 // it is loaded from there at run time instead of being imported.
-class VersionLibrary {
- public:
-  VersionLibrary() : module_(LoadSystemLibrary(u"version.dll")) {
-    if (!module_) return;
-    getSize_ = ExportOf<GetSizeFn>(module_.get(), "GetFileVersionInfoSizeW");
-    getInfo_ = ExportOf<GetInfoFn>(module_.get(), "GetFileVersionInfoW");
-    query_ = ExportOf<QueryFn>(module_.get(), "VerQueryValueW");
+struct VersionLibrary {
+  VersionLibrary() : module(LoadSystemLibrary(u"version.dll")) {
+    if (!module) return;
+    getSize = ExportOf<decltype(getSize)>(module.get(), "GetFileVersionInfoSizeW");
+    getInfo = ExportOf<decltype(getInfo)>(module.get(), "GetFileVersionInfoW");
+    query = ExportOf<decltype(query)>(module.get(), "VerQueryValueW");
   }
-  bool usable() const { return getSize_ != nullptr && getInfo_ != nullptr && query_ != nullptr; }
-  DWORD GetSize(const wchar_t* path) const {
-    DWORD ignored = 0;
-    return getSize_(path, &ignored);
-  }
-  bool GetInfo(const wchar_t* path, DWORD size, void* block) const {
-    return getInfo_(path, 0, size, block) != FALSE;
-  }
-  bool Query(const void* block, const wchar_t* name, void** value, UINT* length) const {
-    return query_(block, name, value, length) != FALSE;
-  }
+  bool usable() const { return getSize != nullptr && getInfo != nullptr && query != nullptr; }
 
- private:
-  using GetSizeFn = DWORD(WINAPI*)(const wchar_t*, DWORD*);
-  using GetInfoFn = BOOL(WINAPI*)(const wchar_t*, DWORD, DWORD, void*);
-  using QueryFn = BOOL(WINAPI*)(const void*, const wchar_t*, void**, UINT*);
-  OwnedModule module_;
-  GetSizeFn getSize_ = nullptr;
-  GetInfoFn getInfo_ = nullptr;
-  QueryFn query_ = nullptr;
+  OwnedModule module;
+  DWORD(WINAPI* getSize)(const wchar_t*, DWORD*) = nullptr;
+  BOOL(WINAPI* getInfo)(const wchar_t*, DWORD, DWORD, void*) = nullptr;
+  BOOL(WINAPI* query)(const void*, const wchar_t*, void**, UINT*) = nullptr;
 };
 
 static_assert(sizeof(STARTUPINFOW) == 68, "the 32-bit STARTUPINFOW");
@@ -142,8 +127,7 @@ std::optional<Text> Win32Platform::ModuleFileName() {
   std::vector<wchar_t> buffer(1024, L'\0');
   for (;;) {
     const DWORD length = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length < buffer.size()) return FromWide(buffer.data(), length);
-    if (buffer.size() >= 32768) return FromWide(buffer.data(), length);
+    if (length < buffer.size() || buffer.size() >= 32768) return FromWide(buffer.data(), length);
     buffer.assign(buffer.size() * 2, L'\0');
   }
 }
@@ -231,15 +215,12 @@ bool Win32Platform::IsSystemAtLeast(const OsRequirement& requirement) {
   info.wServicePackMajor = requirement.servicePackMajor;
   info.wServicePackMinor = requirement.servicePackMinor;
   ULONGLONG mask = 0;
-  mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
-  mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
-  mask = VerSetConditionMask(mask, VER_BUILDNUMBER, VER_GREATER_EQUAL);
-  mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
-  mask = VerSetConditionMask(mask, VER_SERVICEPACKMINOR, VER_GREATER_EQUAL);
-  const DWORD fields = VER_MAJORVERSION | VER_MINORVERSION | VER_BUILDNUMBER |
-                       VER_SERVICEPACKMAJOR | VER_SERVICEPACKMINOR;
-  static_assert((VER_MAJORVERSION | VER_MINORVERSION | VER_BUILDNUMBER | VER_SERVICEPACKMAJOR |
-                 VER_SERVICEPACKMINOR) == 0x37);
+  DWORD fields = 0;
+  for (const DWORD field :
+       {VER_MAJORVERSION, VER_MINORVERSION, VER_BUILDNUMBER, VER_SERVICEPACKMAJOR, VER_SERVICEPACKMINOR}) {
+    mask = VerSetConditionMask(mask, field, VER_GREATER_EQUAL);
+    fields |= field;
+  }
   return VerifyVersionInfoW(&info, fields, mask) != FALSE;
 }
 
@@ -256,14 +237,15 @@ std::optional<ProductVersionWords> Win32Platform::ReadProductVersion(const Text&
   if (!version.usable()) return std::nullopt;
   const std::wstring file = SystemPathOf(path);
   if (file.empty()) return std::nullopt;
-  const DWORD size = version.GetSize(file.c_str());
+  DWORD ignored = 0;
+  const DWORD size = version.getSize(file.c_str(), &ignored);
   if (size == 0) return std::nullopt;
   // Twice the reported size: some systems write past it when converting ANSI resources.
   std::vector<unsigned char> block(size * 2);
-  if (!version.GetInfo(file.c_str(), size, block.data())) return std::nullopt;
+  if (!version.getInfo(file.c_str(), 0, size, block.data())) return std::nullopt;
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT fixedSize = 0;
-  if (!version.Query(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) || fixed == nullptr) {
+  if (!version.query(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) || fixed == nullptr) {
     return std::nullopt;
   }
   return ProductVersionWords{HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),

@@ -83,7 +83,7 @@ TEST(StartingDistribution, PassesTheCheckAndInstallsWithTheGivenProperties) {
   InitOptions options = WithMinimum(u"7-sp1");
   options.cmdLine = u"REBOOT=ReallySuppress";
   folder.dir.Write("Setup.ini", StartingSettings(Widget(), u"product.msi", options));
-  folder.dir.Write("0x0409.ini", StartingMessages(Widget(), options.minimum));
+  folder.dir.Write("0x0409.ini", LanguageMessages(Widget(), options.minimum, *FindLanguageCode(u"en")));
   const Observation seen = folder.Run({u"/S"});
   for (const Finding& finding : FindProblems(seen)) ADD_FAILURE() << finding.code << " " << finding.message;
   EXPECT_EQ(seen.install.commandLine, u" REBOOT=ReallySuppress");
