@@ -25,26 +25,41 @@ constexpr size_t kNone = TextView::npos;
 
 // An input holding this line is two files, loaded one after the other into one document.
 constexpr std::string_view kNextFile = "\n==next file==\n";
+const Text kPath = u"Setup.ini";  // made once, not once a load
 
 // The program reads every file through its platform; this one answers with bytes in memory, so
-// that an input costs no file.
+// that an input costs no file. The stream is opened once over whatever input is current, so that
+// no input costs a stream or a buffer of its own; without a buffer it would read byte by byte.
 class MemoryPlatform : public setup::HostPlatform {
  public:
   std::string_view file;
 
+  ~MemoryPlatform() override { std::fclose(stream_); }
+
   setup::FileContent ReadWholeFile(const Text&) override {
     setup::FileContent content;
     content.opened = true;
-    if (file.empty()) return content;
-    std::FILE* stream = fmemopen(const_cast<char*>(file.data()), file.size(), "rb");
-    // A buffer of the stream's own would be one more block to allocate for every input, and none
-    // at all would have the stream fetch the bytes one by one.
-    static char buffer[1 << 16];
-    std::setvbuf(stream, buffer, _IOFBF, sizeof buffer);
-    content.bytes = setup::FileBytes::ReadToEnd(stream, file.size());
-    std::fclose(stream);
+    unread_ = file;
+    std::clearerr(stream_);
+    content.bytes = setup::FileBytes::ReadToEnd(stream_, file.size());
     return content;
   }
+
+ private:
+  static ssize_t Read(void* cookie, char* buffer, size_t size) {
+    std::string_view& unread = static_cast<MemoryPlatform*>(cookie)->unread_;
+    const size_t count = unread.copy(buffer, size);
+    unread.remove_prefix(count);
+    return static_cast<ssize_t>(count);
+  }
+
+  std::string_view unread_;
+  std::FILE* stream_ = [this] {
+    static char buffer[1 << 16];
+    std::FILE* stream = fopencookie(this, "rb", {Read, nullptr, nullptr, nullptr});
+    std::setvbuf(stream, buffer, _IOFBF, sizeof buffer);
+    return stream;
+  }();
 };
 
 // The model. Which characters the C library counts as white space is taken from base, where
@@ -53,8 +68,29 @@ class MemoryPlatform : public setup::HostPlatform {
 using Section = std::map<Text, Text>;  // std::u16string orders by unsigned code units: ordinal
 using Document = std::map<Text, Section>;
 
-Text WithoutCr(Text text) {
-  for (size_t at = text.find(u"\r\n"); at != kNone; at = text.find(u"\r\n", at)) text.erase(at, 1);
+// Every CR that stands before an LF dropped, the text between them copied whole: erasing them
+// one by one made a file of many lines quadratic.
+Text WithoutCr(TextView text) {
+  Text kept;
+  kept.reserve(text.size());
+  for (size_t at = text.find(u"\r\n"); at != kNone; at = text.find(u"\r\n")) {
+    kept.append(text.substr(0, at));
+    text.remove_prefix(at + 1);
+  }
+  kept.append(text);
+  return kept;
+}
+
+// The ANSI code page is the platform's, one character a byte: it is asked once for every byte.
+Text ModelAnsi(std::string_view bytes, setup::Platform& platform) {
+  static const Text characters = [&platform] {
+    std::string every(256, '\0');
+    for (size_t byte = 0; byte < every.size(); ++byte) every[byte] = static_cast<char>(byte);
+    return platform.DecodeAnsi(every);
+  }();
+  Text text(bytes.size(), u'\0');
+  std::transform(bytes.begin(), bytes.end(), text.begin(),
+                 [](char byte) { return characters[static_cast<uint8_t>(byte)]; });
   return text;
 }
 
@@ -72,10 +108,10 @@ std::optional<Text> ModelRead(std::string_view bytes, setup::Platform& platform)
   } else if (bytes.starts_with("\xEF\xBB\xBF")) {
     text = u"\uFEFF" + platform.DecodeUtf8(bytes.substr(3));
   } else {
-    text = platform.DecodeAnsi(bytes.substr(0, bytes.find('\x1A')));
+    text = ModelAnsi(bytes.substr(0, bytes.find('\x1A')), platform);
   }
   text.resize(std::min(text.find(u'\0'), text.size()));
-  return WithoutCr(WithoutCr(std::move(text)));
+  return WithoutCr(WithoutCr(text));
 }
 
 TextView Trimmed(TextView text) {
@@ -107,14 +143,15 @@ void ModelLoad(TextView text, Document& document) {
     open = next;
     const size_t close = chunk.find(u']');
     if (close == kNone) continue;
-    Section section;
+    const auto [entry, isNew] = document.try_emplace(Text(chunk.substr(1, close - 1)));
+    if (!isNew) continue;
     TextView body = chunk.substr(close);
-    for (size_t lineEnd = body.find(u'\n'); lineEnd != kNone; lineEnd = body.find(u'\n')) {
+    for (size_t lineEnd = body.find(u'\n'); lineEnd != kNone;) {
       body.remove_prefix(lineEnd + 1);
-      const auto [key, value] = ModelLine(body.substr(0, body.find(u'\n')));
-      if (!key.empty()) section[Text(key)] = value;
+      lineEnd = body.find(u'\n');
+      const auto [key, value] = ModelLine(body.substr(0, lineEnd));
+      if (!key.empty()) entry->second[Text(key)] = value;
     }
-    document.emplace(chunk.substr(1, close - 1), std::move(section));
   }
 }
 
@@ -139,6 +176,7 @@ Answer AskProgram(const setup::SettingsFile& file, std::vector<bool> loaded, con
     const setup::SettingsSection section = file.GetSection(entry.first);
     SectionAnswer& found = answer.sections.emplace_back();
     found.name = section.GetName();
+    found.pairs.reserve(section.GetKeyCount());
     for (size_t i = 0; i < section.GetKeyCount(); ++i) {
       Text key = section.GetKeyAt(i);
       Text value = section.GetValue(key);
@@ -196,7 +234,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<Text> texts;  // what the model read, shown when the answers differ
   for (const std::string_view file : files) {
     platform.file = file;
-    programLoaded.push_back(settings.Load(u"Setup.ini"));
+    programLoaded.push_back(settings.Load(kPath));
     std::optional<Text> text = ModelRead(file, platform);
     modelLoaded.push_back(text.has_value());
     if (!text) continue;

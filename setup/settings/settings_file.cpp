@@ -1,7 +1,9 @@
 #include "setup/settings/settings_file.h"
 
 #include <algorithm>
-#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "setup/base/line_ends.h"
 #include "setup/settings/settings_file_reader.h"
@@ -24,29 +26,25 @@ boost::shared_array<char16_t> ReadSettingsText(const Text& path, Platform& platf
   }
 }
 
-// The text up to its first NUL unit (or its limit), and whether a CR LF pair stands in it.
-// Both are found in one pass: on a large file every pass over the text counts.
-struct TextExtent {
-  TextView text;
-  bool hasCrLf = false;
-};
-
-TextExtent MeasureText(const char16_t* text, size_t limit) {
-  TextExtent extent;
-  size_t length = 0;
-  for (; length < limit && text[length] != u'\0'; ++length) {
-    if (text[length] == u'\r' && length + 1 < limit && text[length + 1] == u'\n') {
-      extent.hasCrLf = true;
-    }
-  }
-  extent.text = TextView(text, length);
-  return extent;
+// The length of a NUL-terminated text up to its first NUL unit once each CR LF pair in it is
+// collapsed to its LF, collapsed in place.
+size_t TextLength(char16_t* text) {
+  return CollapseCrLfInPlace(text, std::char_traits<char16_t>::length(text));
 }
 
-// The length of the text once a CR LF pair is collapsed to its LF, collapsed in place.
-size_t TextLength(char16_t* text, size_t limit) {
-  const TextExtent extent = MeasureText(text, limit);
-  return extent.hasCrLf ? CollapseCrLfInPlace(text, extent.text.size()) : extent.text.size();
+// Every "[" opens a chunk that ends one unit before the next "[" (that unit, normally the line
+// end ahead of its header, belongs to neither chunk): the names of those whose header is closed,
+// in text order.
+std::vector<TextView> HeaderNames(TextView text) {
+  std::vector<TextView> names;
+  for (size_t open = text.find(u'['); open != TextView::npos;) {
+    const size_t next = text.find(u'[', open + 1);
+    const size_t end = next == TextView::npos ? text.size() : next - 1;
+    const std::optional<TextView> name = HeaderName(text.substr(open, end - open));
+    if (name) names.push_back(*name);
+    open = next;
+  }
+  return names;
 }
 
 }  // namespace
@@ -54,21 +52,50 @@ size_t TextLength(char16_t* text, size_t limit) {
 // The sections share the document's text; the rare text that still held a CR LF pair had them
 // collapsed in its own buffer rather than in a copy.
 void SettingsFile::AddSections(const boost::shared_array<char16_t>& document, size_t length) {
-  const TextView view(document.get(), length);
   const size_t held = sections_.size();
-  // Every "[" opens a section: counting them first gives the sections one block.
-  sections_.reserve(held + std::count(view.begin(), view.end(), u'['));
-  size_t start = view.find(u'[');
-  while (start != TextView::npos) {
-    const size_t next = view.find(u'[', start + 1);
-    // The character just before the next "[" (normally the line end ahead of its header)
-    // belongs to neither section.
-    const size_t chunkLength = next == TextView::npos ? length - start : next - 1 - start;
-    if (!sections_.emplace_back().ParseShared(document, length, start, chunkLength, observer_)) sections_.pop_back();
-    start = next;
+  AddNamedSections(document, length);
+  for (auto section = sections_.begin() + static_cast<ptrdiff_t>(held); section != sections_.end(); ++section) {
+    section->ParseBody(nullptr);
   }
-  KeepFirstOfEachName(held);
+  std::inplace_merge(sections_.begin(), sections_.begin() + static_cast<ptrdiff_t>(held), sections_.end(),
+                     [](const SettingsSection& a, const SettingsSection& b) { return a.NameView() < b.NameView(); });
   CompactIfMostlyUnused(held, length);
+}
+
+// The headers are ordered by name before any section is made, so that only the first of each
+// name becomes one and the sections are never sorted themselves. The sections are only named
+// here: the list of names is gone before their pairs are made, and never adds to the peak of
+// memory. An observer hears every chunk first, in text order, those dropped too.
+void SettingsFile::AddNamedSections(const boost::shared_array<char16_t>& document, size_t length) {
+  std::vector<TextView> names = HeaderNames(TextView(document.get(), length));
+  for (size_t i = 0; observer_ != nullptr && i < names.size(); ++i) {
+    SettingsSection observed;
+    observed.Share(document, length, names[i]);
+    observed.ParseBody(observer_);
+  }
+  // Equal names sort by where they stand: the first one first.
+  std::sort(names.begin(), names.end(), [](TextView a, TextView b) {
+    const int order = a.compare(b);
+    return order != 0 ? order < 0 : a.data() < b.data();
+  });
+  const size_t held = sections_.size();
+  sections_.reserve(held + names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i > 0 && names[i - 1] == names[i]) {
+      if (observer_ != nullptr) observer_->SectionDropped(static_cast<size_t>(names[i].data() - document.get()));
+    } else if (FindSection(names[i], held) == nullptr) {
+      sections_.emplace_back().Share(document, length, names[i]);
+    }
+  }
+  // Repeated names and sections already held made room for sections that never came.
+  if (sections_.capacity() - sections_.size() > sections_.size() / 4) sections_.shrink_to_fit();
+}
+
+const SettingsSection* SettingsFile::FindSection(TextView name, size_t count) const {
+  const auto end = sections_.begin() + static_cast<ptrdiff_t>(count);
+  const auto nameLess = [](const SettingsSection& section, TextView sought) { return section.NameView() < sought; };
+  const auto found = std::lower_bound(sections_.begin(), end, name, nameLess);
+  return found != end && found->NameView() == name ? &*found : nullptr;
 }
 
 // A text mostly made of comments (or of sections dropped as repeats) would stay held whole for
@@ -89,46 +116,12 @@ void SettingsFile::CompactIfMostlyUnused(size_t held, size_t length) {
   }
 }
 
-// Sorting once and dropping repeats keeps a file of many sections linear in its sections, where
-// a search and insertion per section would not be.
-void SettingsFile::KeepFirstOfEachName(size_t held) {
-  const auto newStart = sections_.begin() + static_cast<ptrdiff_t>(held);
-  // Within one document, names at equal text sort by where they stand: the first one first.
-  std::sort(newStart, sections_.end(), [](const SettingsSection& a, const SettingsSection& b) {
-    const int order = a.NameView().compare(b.NameView());
-    return order != 0 ? order < 0 : a.nameAt_ < b.nameAt_;
-  });
-  const auto sameName = [](const SettingsSection& a, const SettingsSection& b) {
-    return a.NameView() == b.NameView();
-  };
-  for (auto later = newStart; observer_ != nullptr && later != sections_.end(); ++later) {
-    if (later != newStart && sameName(later[-1], *later)) observer_->SectionDropped(later->nameAt_);
-  }
-  auto kept = std::unique(newStart, sections_.end(), sameName);
-  const auto nameLess = [](const SettingsSection& section, TextView name) {
-    return section.NameView() < name;
-  };
-  if (held > 0) {
-    kept = std::remove_if(newStart, kept, [this, held, nameLess](const SettingsSection& section) {
-      const auto heldEnd = sections_.begin() + static_cast<ptrdiff_t>(held);
-      const auto found = std::lower_bound(sections_.begin(), heldEnd, section.NameView(), nameLess);
-      return found != heldEnd && found->NameView() == section.NameView();
-    });
-  }
-  sections_.erase(kept, sections_.end());
-  if (held > 0) std::sort(sections_.begin(), sections_.end(), [](const auto& a, const auto& b) {
-    return a.NameView() < b.NameView();
-  });
-  // Brackets inside values made room for sections that never came.
-  if (sections_.capacity() - sections_.size() > sections_.size() / 4) sections_.shrink_to_fit();
-}
-
 bool SettingsFile::Load(const Text& path) {
   SettingsEncoding encoding = SettingsEncoding::kAnsi;
   const boost::shared_array<char16_t> text = ReadSettingsText(path, *platform_, observer_, encoding);
   if (!text) return false;
   // The reader's text always ends with a NUL unit.
-  const size_t length = TextLength(text.get(), std::numeric_limits<size_t>::max());
+  const size_t length = TextLength(text.get());
   if (observer_ != nullptr) observer_->SettingsRead(path, TextView(text.get(), length), encoding);
   AddSections(text, length);
   return true;
@@ -139,14 +132,12 @@ void SettingsFile::LoadText(TextView text) {
   boost::shared_array<char16_t> copy(new char16_t[text.size() + 1]);
   std::copy(text.begin(), text.end(), copy.get());
   copy.get()[text.size()] = u'\0';
-  AddSections(copy, TextLength(copy.get(), text.size()));
+  AddSections(copy, TextLength(copy.get()));
 }
 
 SettingsSection SettingsFile::GetSection(TextView name) const {
-  const auto found = std::lower_bound(
-      sections_.begin(), sections_.end(), name,
-      [](const SettingsSection& section, TextView sought) { return section.NameView() < sought; });
-  return found != sections_.end() && found->NameView() == name ? *found : SettingsSection();
+  const SettingsSection* const found = FindSection(name, sections_.size());
+  return found != nullptr ? *found : SettingsSection();
 }
 
 }  // namespace setup

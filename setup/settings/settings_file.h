@@ -44,9 +44,10 @@ class SettingsFile {
  private:
   // Cuts the document's first length units, free of CR LF pairs, into sections that share it.
   void AddSections(const boost::shared_array<char16_t>& document, size_t length);
-
-  // Adds the sections parsed at the end of sections_ to those before them: first of a name wins.
-  void KeepFirstOfEachName(size_t held);
+  // Adds an unparsed section for each name the document's headers give that it does not hold yet.
+  void AddNamedSections(const boost::shared_array<char16_t>& document, size_t length);
+  // The section of exactly this name among the first `count` sections; null when there is none.
+  const SettingsSection* FindSection(TextView name, size_t count) const;
   void CompactIfMostlyUnused(size_t held, size_t length);
 
   Platform* platform_;

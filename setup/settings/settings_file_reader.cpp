@@ -82,9 +82,9 @@ Text DefaultSettingsPath(Platform& platform) {
   return directory + u"/Setup.ini";
 }
 
-SettingsFileReader::SettingsFileReader(const Text& path, Platform& platform)
-    : platform_(platform), path_(path.empty() ? DefaultSettingsPath(platform) : path) {
-  FileContent file = platform_.ReadWholeFile(path_);
+SettingsFileReader::SettingsFileReader(const Text& path, Platform& platform) : platform_(platform) {
+  FileContent file =
+      path.empty() ? platform_.ReadWholeFile(DefaultSettingsPath(platform)) : platform_.ReadWholeFile(path);
   if (!file.opened) throw InputDataFileException(file.error);
   // A Unicode text stream refuses big-endian files when it opens them.
   if (StartsWith(file.bytes.View(), kUtf16BeMark)) throw InputDataFileException(u"Invalid argument");

@@ -38,7 +38,6 @@ class SettingsFileReader {
 
  private:
   Platform& platform_;
-  Text path_;
   FileBytes content_;   // the file as opened: its bytes, read once
   boost::shared_array<char16_t> text_;
   SettingsEncoding encoding_ = SettingsEncoding::kAnsi;

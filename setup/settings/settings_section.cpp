@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
+#include <optional>
 
 #include "setup/base/chars.h"
 #include "setup/settings/settings_file.h"
@@ -28,28 +29,27 @@ struct LineMarks {
   size_t firstEquals = TextView::npos;
 };
 
-// The line from start to the next "\n" (when atLineFeed) or to the end of the text.
-LineMarks ScanLine(TextView text, size_t start, bool atLineFeed) {
-  LineMarks marks{text.size() - start};
-  for (size_t i = start; i < text.size(); ++i) {
+// The line from start to the next "\n" or to the end of the text.
+LineMarks ScanLine(TextView text, size_t start) {
+  const TextView line = text.substr(start);
+  LineMarks marks{line.size()};
+  for (const auto* unit = line.begin(); unit != line.end(); ++unit) {
     // Letters and most other text lie above every character looked for: one test passes them.
-    if (text[i] > u'=') continue;
-    switch (text[i]) {
+    if (*unit > u'=') continue;
+    const auto at = static_cast<size_t>(unit - line.begin());
+    switch (*unit) {
       case u'\n':
-        if (atLineFeed) {
-          marks.end = i - start;
-          return marks;
-        }
-        break;
+        marks.end = at;
+        return marks;
       case u'#':
-        marks.lastHash = i - start;
+        marks.lastHash = at;
         marks.semicolonBeforeLastHash = marks.lastSemicolon;
         break;
       case u';':
-        marks.lastSemicolon = i - start;
+        marks.lastSemicolon = at;
         break;
       case u'=':
-        if (marks.firstEquals == TextView::npos) marks.firstEquals = i - start;
+        if (marks.firstEquals == TextView::npos) marks.firstEquals = at;
         break;
       default:
         break;
@@ -81,7 +81,7 @@ void ForEachBodyPair(TextView body, Visit visit) {
   const size_t headerEnd = body.find(u'\n');
   if (headerEnd == TextView::npos) return;
   for (size_t start = headerEnd + 1; start <= body.size();) {
-    const LineMarks marks = ScanLine(body, start, true);
+    const LineMarks marks = ScanLine(body, start);
     visit(PairOfLine(body.substr(start, marks.end), marks));
     start += marks.end + 1;
   }
@@ -121,35 +121,44 @@ TextView SettingsSection::ValueOf(const Pair& pair) const {
   return Slice(pair.valueAt, pair.valueLength);
 }
 
-bool SettingsSection::Parse(TextView chunk) {
-  boost::shared_array<char16_t> copy(new char16_t[chunk.size() + 1]);
-  std::copy(chunk.begin(), chunk.end(), copy.get());
-  copy.get()[chunk.size()] = u'\0';
-  return ParseShared(copy, chunk.size(), 0, chunk.size(), nullptr);
-}
-
-bool SettingsSection::ParseShared(boost::shared_array<const char16_t> document, size_t documentLength,
-                                  size_t start, size_t chunkLength, SettingsObserver* observer) {
-  pairs_.clear();
-  ownText_ = OwnText();
-  SetName(0, 0);
-  const TextView text(document.get(), documentLength);
-  documentLength_ = PlaceOf(documentLength);
-  document_ = std::move(document);
-  const TextView chunk = text.substr(start, chunkLength);
+std::optional<TextView> HeaderName(TextView chunk) {
   const size_t open = chunk.find(u'[');
-  const size_t nameStart = open == TextView::npos ? chunk.size() : open + 1;
-  const size_t close = chunk.find(u']', nameStart);
+  const size_t close = open == TextView::npos ? TextView::npos : chunk.find(u']', open + 1);
   // A header never closed within its chunk ("[A" at the end of the text, or a "]" lost as the
   // character before the next "[") makes no section: a stray "[Startup" above the real
   // "[Startup]" would otherwise take its name, and the first section of a name wins.
-  if (close == TextView::npos) return false;
-  SetName(start + nameStart, close - nameStart);
-  const TextView body = chunk.substr(close);
-  const char16_t* const base = text.data();
+  if (close == TextView::npos) return std::nullopt;
+  return chunk.substr(open + 1, close - open - 1);
+}
+
+bool SettingsSection::Parse(TextView chunk) {
+  *this = SettingsSection();
+  boost::shared_array<char16_t> copy(new char16_t[chunk.size() + 1]);
+  std::copy(chunk.begin(), chunk.end(), copy.get());
+  copy.get()[chunk.size()] = u'\0';
+  const std::optional<TextView> name = HeaderName(TextView(copy.get(), chunk.size()));
+  if (!name) return false;
+  Share(copy, chunk.size(), *name);
+  ParseBody(nullptr);
+  return true;
+}
+
+void SettingsSection::Share(boost::shared_array<const char16_t> document, size_t documentLength, TextView name) {
+  documentLength_ = PlaceOf(documentLength);
+  SetName(name.data() - document.get(), name.size());
+  document_ = std::move(document);
+}
+
+void SettingsSection::ParseBody(SettingsObserver* observer) {
   if (observer != nullptr) observer->SectionParsed(nameAt_, NameView());
-  // Every line may hold a pair: one block of that size instead of growing through copies.
-  pairs_.reserve(static_cast<size_t>(std::count(body.begin(), body.end(), u'\n')) + 1);
+  const TextView text(document_.get(), documentLength_);
+  const size_t close = nameAt_ + nameLength_;
+  const size_t next = text.find(u'[', close);
+  const TextView body = text.substr(close, (next == TextView::npos ? text.size() : next - 1) - close);
+  const char16_t* const base = text.data();
+  // Every line after the header line may hold a pair, and there are as many as line feeds in
+  // the body: one block of that size instead of growing through copies.
+  pairs_.reserve(static_cast<size_t>(std::count(body.begin(), body.end(), u'\n')));
   ForEachBodyPair(body, [&](const PairView& pair) {
     if (pair.key.empty()) return;
     if (observer != nullptr) observer->PairParsed(PlaceIn(pair.key, base), pair.key, pair.value, pair.hasEquals);
@@ -157,13 +166,19 @@ bool SettingsSection::ParseShared(boost::shared_array<const char16_t> document, 
                           PlaceOf(pair.value.size())});
   });
   // Sorting once and keeping the last pair of each key keeps a large section linear in its
-  // lines, where an ordered insertion per line would not be.
-  std::sort(pairs_.begin(), pairs_.end(), [this](const Pair& a, const Pair& b) { return PairLess(a, b); });
-  pairs_.resize(KeepLastOfEachKey(pairs_.data(), pairs_.size()));
+  // lines, where an ordered insertion per line would not be. The order is PairLess's, over keys
+  // that all lie in the document: equal keys in line order, so that a unique from the back
+  // keeps the last line of each, packed at the end.
+  const auto keyOf = [base](const Pair& pair) { return TextView(base + pair.keyAt, pair.keyLength); };
+  std::sort(pairs_.begin(), pairs_.end(), [keyOf](const Pair& a, const Pair& b) {
+    const int order = keyOf(a).compare(keyOf(b));
+    return order != 0 ? order < 0 : a.keyAt < b.keyAt;
+  });
+  const auto sameKey = [keyOf](const Pair& a, const Pair& b) { return keyOf(a) == keyOf(b); };
+  pairs_.erase(pairs_.begin(), std::unique(pairs_.rbegin(), pairs_.rend(), sameKey).base());
   // Blank and comment lines took room too, and repeated keys: a section mostly made of them
   // gives it back.
   if (pairs_.capacity() - pairs_.size() > pairs_.size() / 4) pairs_.shrink_to_fit();
-  return true;
 }
 
 size_t SettingsSection::UnitsInUse() const {
@@ -200,17 +215,6 @@ void SettingsSection::SetName(size_t at, size_t length) {
 bool SettingsSection::PairLess(const Pair& a, const Pair& b) const {
   const int order = KeyOf(a).compare(KeyOf(b));
   return order != 0 ? order < 0 : a.keyAt < b.keyAt;
-}
-
-// Keeps one pair per key, the last one given for it (the last of its run), moved down in place:
-// an ordered insertion per line would make a large section quadratic.
-size_t SettingsSection::KeepLastOfEachKey(Pair* pairs, size_t count) const {
-  size_t kept = 0;
-  for (size_t i = 0; i < count; ++i) {
-    const bool lastOfItsKey = i + 1 == count || KeyOf(pairs[i + 1]) != KeyOf(pairs[i]);
-    if (lastOfItsKey) pairs[kept++] = pairs[i];
-  }
-  return kept;
 }
 
 std::vector<SettingsSection::Pair>::const_iterator SettingsSection::FindKey(TextView key) const {

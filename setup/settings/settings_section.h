@@ -4,6 +4,7 @@
 #include <boost/shared_array.hpp>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,10 @@ namespace setup {
 
 class SettingsFile;
 class SettingsObserver;
+
+// The name in the header of a chunk of text (from its first "[" to its first "]" after it); none
+// when the header is never closed within the chunk.
+std::optional<TextView> HeaderName(TextView chunk);
 
 class SettingsSection {
  public:
@@ -49,10 +54,11 @@ class SettingsSection {
     uint32_t valueLength;
   };
 
-  // Parses the chunk [start, start + chunkLength) of a document text that the section then shares;
-  // false when the chunk's header is never closed, which makes no section.
-  bool ParseShared(boost::shared_array<const char16_t> document, size_t documentLength,
-                   size_t start, size_t chunkLength, SettingsObserver* observer);
+  // Names this fresh section after a name in a document text, which the section then shares;
+  // ParseBody reads the section's body: the lines after its header line, up to the unit just
+  // before the next "[" (normally the line end ahead of its header) or to the end of the text.
+  void Share(boost::shared_array<const char16_t> document, size_t documentLength, TextView name);
+  void ParseBody(SettingsObserver* observer);
   TextView KeyOf(const Pair& pair) const;
   TextView ValueOf(const Pair& pair) const;
   // Places below documentLength_ lie in the shared document, those above in ownText_.
@@ -65,7 +71,6 @@ class SettingsSection {
   TextView NameView() const { return Slice(nameAt_, nameLength_); }
   uint32_t Own(TextView text);
   bool PairLess(const Pair& a, const Pair& b) const;
-  size_t KeepLastOfEachKey(Pair* pairs, size_t count) const;
   std::vector<Pair>::const_iterator FindKey(TextView key) const;
 
   // Texts a section holds itself (a name given to it, keys and values given to SetValue); rare,
