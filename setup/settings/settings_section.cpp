@@ -87,7 +87,7 @@ void ForEachBodyPair(TextView body, Visit visit) {
   }
 }
 
-// Places in a section's texts are 32-bit, which keeps a pair at 24 bytes; a longer text is
+// Places in a section's texts are 32-bit, which keeps a pair at 16 bytes; a longer text is
 // refused as memory the program cannot have.
 constexpr size_t kMostPlaces = UINT32_MAX;
 
