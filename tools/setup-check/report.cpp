@@ -67,7 +67,6 @@ class Report {
     padded.resize(std::max<size_t>(padded.size() + 1, 22), ' ');
     text_ += padded + shown + "\n";
   }
-  Json* Open() { return open_.back(); }
   void Line(const std::string& line) { text_ += "  " + line + "\n"; }
   void Text(const std::string& lines) { text_ += lines; }
 
@@ -363,26 +362,24 @@ void DescribeEnd(Report& report, const Observation& seen) {
   report.End();
 }
 
-std::string Hex8(uint32_t value) {
-  std::string digits = "0x00000000";
-  for (size_t at = digits.size(); value != 0; value >>= 4) digits[--at] = "0123456789abcdef"[value & 0xF];
-  return digits;
-}
-
-// A signature as JSON, and in words: SmartScreen names the publisher of a signed file and warns
-// of an unknown one otherwise. Windows words its verdict in the user's language where it can.
-std::pair<Json, std::string> SignatureOf(const Signature& signature) {
+// A file's signature, its fields and a row of words (none where the file is not there):
+// SmartScreen names the publisher of a signed file and warns of an unknown one otherwise.
+// Windows words its verdict in the user's language where it can.
+void DescribeSignature(Report& report, const Signature& signature, const std::string& label) {
   const std::optional<uint32_t>& result = signature.verification;
   const Text systemWords = TrimWhitespace(signature.verdict);  // FormatMessage ends it with CR LF
   const std::string meaning = !result ? "" : systemWords.empty() ? ResultCodeMeaning(*result) : U(systemWords);
-  Json json = {{"signed", signature.present},
-               {"verification", result ? Json(*result) : Json()},
-               {"verificationMeaning", meaning}};
+  report.Value("signed", signature.present);
+  report.Value("verification", result ? Json(*result) : Json());
+  report.Value("verificationMeaning", meaning);
   std::string words = signature.present ? "present" : "none: Windows names no publisher";
-  if (!result) return {json, words + (signature.present ? " (only Windows judges it)" : "")};
-  if (signature.present) words += *result == 0 ? "; Windows trusts it" : ", but Windows does not trust it";
-  if (*result != 0) words += " (" + Hex8(*result) + ": " + meaning + ")";
-  return {json, words};
+  if (!result) {
+    words += signature.present ? " (only Windows judges it)" : "";
+  } else {
+    if (signature.present) words += *result == 0 ? "; Windows trusts it" : ", but Windows does not trust it";
+    if (*result != 0) words += " (" + U(FormatHex4(*result)) + ": " + meaning + ")";
+  }
+  if (!label.empty()) report.Row(label, words);
 }
 
 void DescribeFiles(Report& report, const Observation& seen) {
@@ -398,23 +395,18 @@ void DescribeFiles(Report& report, const Observation& seen) {
   report.Value("fileVersion", U(version.fileVersion));
   report.Value("companyName", U(version.companyName));
   report.Value("fileDescription", U(version.fileDescription));
+  const std::string company = version.companyName.empty() ? "" : ", " + U(version.companyName);
   report.Row("setup.exe", !program.exists    ? "not in the folder"
                           : !program.version ? "no version resource: Explorer shows no name or version"
-                                             : Quoted(version.productName) + " " + U(version.productVersion) +
-                                                   (version.companyName.empty() ? "" : ", " + U(version.companyName)) +
-                                                   " (file version " +
-                                                   U(version.fileVersion) + ", " +
+                                             : Quoted(version.productName) + " " + U(version.productVersion) + company +
+                                                   " (file version " + U(version.fileVersion) + ", " +
                                                    Quoted(version.fileDescription) + ")");
-  const auto [programJson, programWords] = SignatureOf(program.signature);
-  (*report.Open()).update(programJson);
-  if (program.exists) report.Row("signature", programWords);
+  DescribeSignature(report, program.signature, program.exists ? "signature" : "");
   report.End();
   report.Begin("package", "");
   report.Value("path", U(seen.package.path));
   report.Value("exists", seen.package.exists);
-  const auto [packageJson, packageWords] = SignatureOf(seen.packageSignature);
-  (*report.Open()).update(packageJson);
-  if (seen.package.exists) report.Row("package signature", packageWords);
+  DescribeSignature(report, seen.packageSignature, seen.package.exists ? "package signature" : "");
   report.End();
   report.End();
 }
