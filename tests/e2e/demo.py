@@ -3,8 +3,10 @@
     python3 tests/e2e/demo.py [setup.exe arguments]     (``./run demo [-- arguments]``)
 
 Without arguments setup.exe runs silently (/S) and installs the sample product; ``/x /S``
-removes it again. The prefix, the packages and the distribution live in build/demo/ and are
-kept between runs, so that a later run sees what an earlier one installed.
+removes it again. The program is build/windows/setup.exe unless SETUP_EXE names another (./run
+takes the 64-bit one where the 32-bit one cannot run), with the harness's tools of its build.
+The prefix, the packages and the distribution live in build/demo-x86/ (or -x64/, after the
+program) and are kept between runs, so that a later run sees what an earlier one installed.
 """
 
 from __future__ import annotations
@@ -14,9 +16,8 @@ import sys
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
-DEMO = REPO / "build" / "demo"
-os.environ.setdefault("SETUP_E2E_WORK", str(DEMO))
-os.environ.setdefault("SETUP_E2E_PREFIX", str(DEMO / "wineprefix"))
+os.environ.setdefault("SETUP_E2E_WORK", str(REPO / "build" / "demo-x86"))
+os.environ.setdefault("SETUP_E2E_PREFIX", str(Path(os.environ["SETUP_E2E_WORK"]) / "wineprefix"))
 os.environ.setdefault("SETUP_E2E_TOOLS", str(REPO / "build" / "windows" / "tests" / "e2e"))
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
@@ -67,7 +68,7 @@ def show_call(call: harness.Call) -> None:
 def main(arguments: list) -> int:
     program = harness.setup_exe()
     if program is None:
-        print("demo: build/windows/setup.exe is missing; run ./run demo", file=sys.stderr)
+        print("demo: setup.exe is not built; run ./run demo", file=sys.stderr)
         return 2
     prefix = harness.Prefix.from_environment()
     prefix.warm_up()

@@ -5,7 +5,8 @@ as a PNG: for looking at boxes, icons and file properties, not for tests.
 
 PROGRAM is what ``wine`` is given: a Unix path of a .exe, or a program of Wine's own such as
 ``explorer Z:\\\\path\\\\to\\\\folder``. It runs in a prefix of its own (build/windows/e2e/screenshots/),
-in Wine's "Light" theme, with ``.exe`` files bound to their own icons as on Windows."""
+in Wine's "Light" theme, with ``.exe`` files bound to their own icons as on Windows, under the
+Wine loader of the .exe's architecture (of Wine's own programs: x86 where it runs, else x64)."""
 
 import argparse
 import os
@@ -26,9 +27,10 @@ FONT_LINK_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\Sys
 FONT_LINKS = {"Tahoma": ["DejaVuSans.ttf,DejaVu Sans"], "DejaVu Sans": ["NotoSansCJK-Regular.ttc,Noto Sans CJK SC"]}
 
 
-def screenshot_prefix() -> wh.Prefix:
+def screenshot_prefix(program: str) -> wh.Prefix:
     work = wh.e2e_work_dir() / "screenshots"
-    prefix = wh.Prefix(work / "wineprefix", wh.Prefix.from_environment().tools, work / "runs")
+    arch = wh.pe_architecture(Path(program)) if Path(program).is_file() else wh.runnable_architecture()
+    prefix = wh.Prefix(work / "wineprefix", wh.Prefix.from_environment().tools, work / "runs", arch)
     prefix.ensure()
     for name, value in THEME.items():
         prefix.reg_add(THEME_KEY, name, value)
@@ -49,7 +51,7 @@ def main(argv) -> int:
     parser.add_argument("--seconds", type=float, default=6, help="wait before the picture")
     parser.add_argument("command", nargs="+")
     arguments = parser.parse_args(argv)
-    prefix = screenshot_prefix()
+    prefix = screenshot_prefix(arguments.command[0])
     read, write = os.pipe()
     screen = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24"],
                               pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -57,7 +59,7 @@ def main(argv) -> int:
         display = ":" + os.read(read, 16).decode().strip()
         env = prefix.env(extra={"DISPLAY": display})
         with open(prefix.path.parent / "program.log", "ab") as log:
-            subprocess.Popen(["wine", *arguments.command], env=env, stdin=subprocess.DEVNULL,
+            subprocess.Popen([prefix.loader, *arguments.command], env=env, stdin=subprocess.DEVNULL,
                              stdout=log, stderr=log)
         time.sleep(arguments.seconds)
         # The screen is black where no window is: trimmed, the picture holds the windows only.

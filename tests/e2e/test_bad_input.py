@@ -231,13 +231,14 @@ class BadInputTest(wh.SetupTestCase):
 
     def test_engine_installer_that_is_not_a_program(self):
         # The engine is older than required, so setup.exe tries to start it. That fails, or,
-        # for anything that begins like a program ("MZ"), Wine starts its DOS support, which
-        # gives up at once. Either way the installation goes on.
+        # for anything that begins like a program ("MZ"), a 32-bit caller gets Wine's DOS
+        # support, which gives up at once; a 64-bit one has none, as 64-bit Windows has none.
+        # Either way the installation goes on.
         self.remove_product_afterwards(wh.SAMPLE_PRODUCT_CODE)
         newer_engine = wh.sample_settings(**{"3.1": "9.0=Systems"})
         cases = [("text", b"plain text, no program", False),
                  ("empty", b"", False),
-                 ("a broken program", b"MZ" + noise(4094, 6), True)]
+                 ("a broken program", b"MZ" + noise(4094, 6), self.prefix.arch == "x86")]
         for number, (what, content, started) in enumerate(cases):
             with self.subTest(what):
                 launch = self.run_case(f"engine-{number}", {"Setup.ini": newer_engine,

@@ -1,12 +1,15 @@
-"""The shipped build/windows/setup.exe as a file: 32-bit x86, graphical subsystem, a manifest that
-asks for no elevation, themed controls and per-monitor scaling, a version resource, and an import
-table of system libraries only.
+"""A built setup.exe as a file: the architecture its build is for (32-bit x86, the one that ships,
+or x86-64), graphical subsystem, a manifest that asks for no elevation, themed controls and
+per-monitor scaling, a version resource, an import table of system libraries only, and a size
+within its architecture's limit. None of it starts the program, so it is checked on any machine.
 
 setup.exe usually runs from a folder others can write to (Downloads, a share). Windows takes the
 KnownDLLs (kernel32, user32, ...) from the system folder whatever lies beside the program, but any
 other imported library is looked for beside it first: such a dependency must be loaded at run
 time from the system folder instead, and no runtime library of the compiler may be needed."""
 
+import os
+import dataclasses
 import re
 import struct
 import subprocess
@@ -35,6 +38,23 @@ IMAGE_FILE_32BIT_MACHINE = 0x0100
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
 
 
+@dataclasses.dataclass
+class Architecture:
+    machine: int          # the COFF header's machine field
+    magic: int            # the optional header's: PE32 or PE32+
+    objdump: str          # the binutils that read it, and the format they name
+    file_format: str
+    size_limit: int       # bytes, stripped: a download and a file a mail server lets through
+
+
+# The build's architecture as CMake configured it, not as the file says: that is what is checked.
+ARCHITECTURES = {
+    "x86": Architecture(0x14C, 0x10B, "i686-w64-mingw32-objdump", "pei-i386", 180 * 1024),
+    "x64": Architecture(0x8664, 0x20B, "x86_64-w64-mingw32-objdump", "pei-x86-64", 180 * 1024),
+}
+BUILD = ARCHITECTURES[os.environ.get("SETUP_WINE_ARCH", "x86")]
+
+
 class PortableExecutable:
     """The headers and the resources of a PE file, as far as these tests need them."""
 
@@ -43,12 +63,14 @@ class PortableExecutable:
         header = struct.unpack_from("<I", data, 0x3C)[0]
         if data[header:header + 4] != b"PE\0\0":
             raise ValueError("not a PE file")
-        self.machine, sections, _, _, _, optional_size, self.characteristics = struct.unpack_from(
-            "<HHIIIHH", data, header + 4)
+        self.machine, sections, _, symbol_table, symbol_count, optional_size, self.characteristics = \
+            struct.unpack_from("<HHIIIHH", data, header + 4)
+        self.symbols = (symbol_table, symbol_count)
         optional = header + 24
         self.magic = struct.unpack_from("<H", data, optional)[0]
         self.subsystem = struct.unpack_from("<H", data, optional + 68)[0]
-        directories = optional + 96   # PE32: data directories start here
+        # PE32+ widens the image base and the four stack and heap sizes before the directories.
+        directories = optional + (112 if self.magic == 0x20B else 96)
         self.resource_rva = struct.unpack_from("<I", data, directories + 8 * 2)[0]
         table = optional + optional_size
         self.sections = [struct.unpack_from("<8sIIII", data, table + 40 * i) for i in range(sections)]
@@ -83,7 +105,7 @@ class ExecutableTest(unittest.TestCase):
         cls.setup_exe = wh.setup_exe()
         if cls.setup_exe is None:
             raise unittest.SkipTest("setup.exe is not built yet")
-        cls.headers = subprocess.run(["i686-w64-mingw32-objdump", "-p", str(cls.setup_exe)],
+        cls.headers = subprocess.run([BUILD.objdump, "-p", str(cls.setup_exe)],
                                      capture_output=True, text=True, check=True).stdout
         cls.image = PortableExecutable(cls.setup_exe.read_bytes())
 
@@ -92,14 +114,22 @@ class ExecutableTest(unittest.TestCase):
         self.assertIn("kernel32.dll", imported)   # the table was read at all
         self.assertEqual(imported - KNOWN_DLLS, set())
         # Nor any library loaded on first use through a delay-import table.
-        self.assertRegex(self.headers, r"Entry d 00000000 00000000 Delay Import Directory")
+        self.assertRegex(self.headers, r"Entry d 0+ 0+ Delay Import Directory")
 
-    def test_is_a_32_bit_x86_program_of_the_graphical_subsystem(self):
-        self.assertIn("file format pei-i386", self.headers)
-        self.assertEqual((self.image.machine, self.image.magic), (0x14C, 0x10B))   # i386, PE32
-        self.assertTrue(self.image.characteristics & IMAGE_FILE_32BIT_MACHINE)
+    def test_is_a_program_of_its_architecture_and_the_graphical_subsystem(self):
+        self.assertIn(f"file format {BUILD.file_format}", self.headers)
+        self.assertEqual((self.image.machine, self.image.magic), (BUILD.machine, BUILD.magic))
+        self.assertEqual(bool(self.image.characteristics & IMAGE_FILE_32BIT_MACHINE),
+                         BUILD.magic == 0x10B)
         self.assertEqual(self.image.subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI)
         self.assertRegex(self.headers, r"Subsystem\s+00000002\s+\(Windows GUI\)")
+
+    def test_is_stripped_and_within_its_size_limit(self):
+        self.assertEqual(self.image.symbols, (0, 0), "a COFF symbol table is left in")
+        self.assertFalse([name for name, *_ in self.image.sections if name.startswith(b"/")],
+                         "sections named through the string table: debug information is left in")
+        size = self.setup_exe.stat().st_size
+        self.assertLessEqual(size, BUILD.size_limit, f"{size} bytes")
 
     def test_manifest_asks_for_the_invoker_themed_controls_and_sharp_scaling(self):
         manifests = self.image.resources(RT_MANIFEST)

@@ -101,6 +101,7 @@ import msi_transform
 REPO = Path(__file__).resolve().parents[2]
 EXAMPLES = REPO / "examples"
 WINE_PREFIX_SCRIPT = REPO / "tests" / "wine" / "wine-prefix"
+WINE_ARCH_SCRIPT = REPO / "tests" / "wine" / "wine-arch"
 
 SAMPLE_PRODUCT_CODE = "{6F1D3C2A-8B4E-4F5A-9C7D-2E3B4A5C6D71}"
 SECOND_PRODUCT_CODE = "{6F1D3C2A-8B4E-4F5A-9C7D-2E3B4A5C6D72}"
@@ -323,6 +324,29 @@ class Trace:
 # Running programs under Wine
 
 
+PE_MACHINES = {0x14C: "x86", 0x8664: "x64"}
+
+
+def pe_architecture(path: Path) -> str:
+    """``x86`` or ``x64``, from the machine field of a Windows program's PE header."""
+    with open(path, "rb") as file:
+        data = file.read(4096)
+    header = struct.unpack_from("<I", data, 0x3C)[0]
+    if data[header:header + 4] != b"PE\0\0":
+        raise HarnessError(f"{path} is not a Windows program")
+    machine = struct.unpack_from("<H", data, header + 4)[0]
+    if machine not in PE_MACHINES:
+        raise HarnessError(f"{path} is for machine {machine:#x}, which Wine does not run here")
+    return PE_MACHINES[machine]
+
+
+def runnable_architecture() -> str:
+    """``x86`` where Wine runs 32-bit programs on this machine, else ``x64`` (tests/wine/wine-arch)."""
+    probe = subprocess.run([str(WINE_ARCH_SCRIPT), "probe", "x86"], stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, check=False)
+    return "x86" if probe.returncode == 0 else "x64"
+
+
 def windows_path(path: Union[str, Path]) -> str:
     """The Windows path of a Unix path through Wine's Z: drive (the root of the Unix tree)."""
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
@@ -398,19 +422,25 @@ class Product:
 
 
 class Prefix:
-    """A private Wine prefix and the tools that run in it."""
+    """A private Wine prefix and the tools that run in it, all of one architecture: the one of
+    the setup.exe under test, whose Wine loader runs every program here."""
 
-    def __init__(self, path: Path, tools: Path, runs: Path):
+    def __init__(self, path: Path, tools: Path, runs: Path, arch: str = "x86"):
         self.path = Path(path)
         self.tools = Path(tools)      # launcher.exe, msiprobe.exe, ... (tests/e2e/CMakeLists.txt)
         self.runs = Path(runs)        # one folder of files per run
+        self.arch = arch              # "x86" or "x64"
+        self.loader = subprocess.run([str(WINE_ARCH_SCRIPT), "loader", arch], capture_output=True,
+                                     text=True, check=True).stdout.strip()
 
     @classmethod
     def from_environment(cls) -> "Prefix":
         work = e2e_work_dir()
+        program = setup_exe()
+        arch = pe_architecture(program) if program else os.environ.get("SETUP_WINE_ARCH", "x86")
         return cls(Path(os.environ.get("SETUP_E2E_PREFIX", work / "wineprefix")),
                    Path(os.environ.get("SETUP_E2E_TOOLS", work.parent / "tests" / "e2e")),
-                   work / "runs")
+                   work / "runs", arch)
 
     # --- the prefix itself
 
@@ -420,10 +450,10 @@ class Prefix:
 
     @property
     def system_dir(self) -> Path:
-        """Where the prefix keeps the 32-bit system libraries (GetSystemDirectoryW's folder as a
-        32-bit program sees it)."""
+        """Where the prefix keeps the system libraries of the prefix's architecture
+        (GetSystemDirectoryW's folder as such a program sees it)."""
         wow64 = self.drive_c / "windows" / "syswow64"
-        return wow64 if wow64.is_dir() else self.drive_c / "windows" / "system32"
+        return wow64 if self.arch == "x86" and wow64.is_dir() else self.drive_c / "windows" / "system32"
 
     def env(self, relay: bool = False, timestamps: bool = False,
             extra: Optional[Mapping[str, str]] = None) -> dict:
@@ -432,6 +462,7 @@ class Prefix:
         for name in ("DISPLAY", "WAYLAND_DISPLAY"):
             env.pop(name, None)
         env["WINEPREFIX"] = str(self.path)
+        env["SETUP_WINE_ARCH"] = self.arch
         env["WINEDLLOVERRIDES"] = BASE_DLL_OVERRIDES
         flags = ["+timestamp"] if timestamps else []
         env["WINEDEBUG"] = ",".join(flags + ["+pid", "+relay"]) if relay else "-all"
@@ -467,10 +498,11 @@ class Prefix:
     def wine(self, args: Sequence[str], *, relay: bool = False, timestamps: bool = False,
              cwd: Optional[Path] = None, timeout: float = 120,
              env: Optional[Mapping[str, str]] = None, label: Optional[str] = None) -> Run:
-        """Runs ``wine ARGS``; output goes to files in a fresh run folder, kept for inspection."""
+        """Runs ``wine ARGS`` with the prefix's loader; output goes to files in a fresh run folder,
+        kept for inspection."""
         folder = self._run_dir(label or Path(args[0]).name)
         stdout_path, stderr_path = folder / "stdout.txt", folder / "stderr.txt"
-        argv = ["wine", *map(str, args)]
+        argv = [self.loader, *map(str, args)]
         started = time.monotonic()
         with open(stdout_path, "ab") as out, open(stderr_path, "ab") as err:
             try:

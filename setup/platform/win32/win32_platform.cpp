@@ -100,8 +100,14 @@ struct VersionLibrary {
   BOOL(WINAPI* query)(const void*, const wchar_t*, void**, UINT*) = nullptr;
 };
 
+// The layouts Windows takes, per architecture: STARTUPINFOW holds pointers and handles, which
+// double in size; OSVERSIONINFOEXW holds none.
+#ifdef _WIN64
+static_assert(sizeof(STARTUPINFOW) == 104, "the 64-bit STARTUPINFOW");
+#else
 static_assert(sizeof(STARTUPINFOW) == 68, "the 32-bit STARTUPINFOW");
-static_assert(sizeof(OSVERSIONINFOEXW) == 284, "the 32-bit OSVERSIONINFOEXW");
+#endif
+static_assert(sizeof(OSVERSIONINFOEXW) == 284, "OSVERSIONINFOEXW, the same on both");
 
 Text Decode(UINT codePage, std::string_view bytes) {
   if (bytes.empty()) return Text();
