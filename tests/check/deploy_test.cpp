@@ -146,27 +146,34 @@ TEST_F(Deploying, WritesEveryWingetFieldAsTheSchemaConstrainsIt) {
 }
 
 TEST_F(Deploying, TellsEachEngineWhoThePackageInstallsForAndOnWhichPlatform) {
+  const std::string none = "MZ", x86 = ProgramHeader(0x14C, 0x10B), x64 = ProgramHeader(0x8664, 0x20B);
   const struct {
     const char16_t* allUsers;  // none: the package has no ALLUSERS
     const char* cmdLine;
     const char16_t* templateText;
+    std::string setupExe;
     const char* scope;  // none: winget's Scope is left out
     bool elevatesSelf;
     const char* architecture;
     const char* intuneArchitectures;
     const char* packageType;
   } cases[] = {
-      {u"1", "", u"Intel;1033", "machine", true, "x86", "x86,x64", "perMachine"},
-      {nullptr, "", u"x64;1033", "user", false, "x64", "x64", "perUser"},
-      {u"", "", u";1033", "user", false, "x86", "x86,x64", "perUser"},
-      {u"2", "", u"Arm64;1033", nullptr, false, "arm64", "arm64", "dualPurpose"},
-      {nullptr, "CmdLine=REBOOT=ReallySuppress ALLUSERS=1", u"Intel;1033", "machine", true, "x86", "x86,x64",
+      {u"1", "", u"Intel;1033", none, "machine", true, "x86", "x86,x64", "perMachine"},
+      {nullptr, "", u"x64;1033", none, "user", false, "x64", "x64", "perUser"},
+      {u"", "", u";1033", none, "user", false, "x86", "x86,x64", "perUser"},
+      {u"2", "", u"Arm64;1033", none, nullptr, false, "arm64", "arm64", "dualPurpose"},
+      {nullptr, "CmdLine=REBOOT=ReallySuppress ALLUSERS=1", u"Intel;1033", none, "machine", true, "x86", "x86,x64",
        "perMachine"},
-      {u"2", "CmdLine=ALLUSERS=\"\"", u"Intel;1033", "user", false, "x86", "x86,x64", "perUser"},
+      {u"2", "CmdLine=ALLUSERS=\"\"", u"Intel;1033", none, "user", false, "x86", "x86,x64", "perUser"},
+      // The engines start setup.exe: a 64-bit one keeps an x86 package off 32-bit Windows.
+      {u"1", "", u"Intel;1033", x86, "machine", true, "x86", "x86,x64", "perMachine"},
+      {u"1", "", u"Intel;1033", x64, "machine", true, "x64", "x64", "perMachine"},
+      {u"1", "", u"x64;1033", x86, "machine", true, "x64", "x64", "perMachine"},
   };
   options.force = true;
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.cmdLine) + " " + ToUtf8(c.templateText));
+    SCOPED_TRACE(std::string(c.cmdLine) + " " + ToUtf8(c.templateText) + (c.setupExe == none ? "" : c.setupExe == x86 ? " x86" : " x64"));
+    folder.dir.Write("setup.exe", c.setupExe);
     auto& package = folder.Package();
     package.properties.erase(u"ALLUSERS");
     if (c.allUsers != nullptr) package.properties[u"ALLUSERS"] = c.allUsers;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 #include <tuple>
 
 #include "setup/base/chars.h"
@@ -92,6 +93,13 @@ std::optional<DeployFacts> DeployFactsOf(const Observation& seen, const FakeModu
   facts.minimumWindows = MinimumWindowsOf(LowestSystem(seen.os));
   facts.identifier = id.empty() ? WingetIdentifierOf(package.manufacturer, package.productName) : ToUtf8(id);
   const char* architecture = ArchitectureOf(package.platform);
+  // The engines start setup.exe, not the package: a 64-bit setup.exe never starts on the 32-bit
+  // Windows that an x86 package alone would let them choose.
+  const std::optional<Text>& program = seen.setupExe.architecture;
+  if (architecture != nullptr && std::string_view(architecture) == "x86" && program) {
+    if (*program == u"x64") architecture = "x64";
+    if (*program == u"arm64") architecture = "arm64";
+  }
   if (package.productName.size() < 2 || package.manufacturer.size() < 2) {
     error =
         "the package's ProductName and Manufacturer, winget's PackageName and Publisher, need two characters at "

@@ -18,7 +18,9 @@ struct DeployFacts {
   std::string productName, manufacturer, productCode, upgradeCode, productVersion;
   std::string description;  // the summary's Comments, or the name and version
   InstallScope scope = InstallScope::kUser;
-  std::string architecture;    // winget's name of the summary Template's platform: x86, x64, arm, arm64
+  // winget's name of the summary Template's platform: x86, x64, arm, arm64; for an x86 package,
+  // setup.exe's own when it is x64 or arm64
+  std::string architecture;
   std::string minimumWindows;  // MAJOR.MINOR.BUILD of the lowest system entry; empty when none can be stated
   std::string url, sha256;     // of the zip: where it is downloaded from, its hash in upper-case hex
 };

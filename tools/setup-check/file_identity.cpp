@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "setup/base/numbers.h"
 #include "setup/installer/engine_update.h"
 #include "tools/setup-check/host_paths.h"
 #ifdef _WIN32
@@ -65,16 +66,26 @@ struct ProgramLayout {
   uint32_t sectionCount = 0;
 };
 
-std::optional<ProgramLayout> LayoutOf(Bytes& file) {
+// Where a program file's "PE\0\0" lies. A file that ends before its COFF header and the optional
+// header's magic is no program: read past the end, they would pass for machine 0.
+std::optional<uint64_t> HeaderOf(Bytes& file) {
   if (file.U16(0) != 0x5A4D) return std::nullopt;  // "MZ"
   const uint64_t pe = file.U32(0x3C);
-  if (file.U32(pe) != 0x4550) return std::nullopt;  // "PE\0\0"
-  const uint64_t optional = pe + 24;
+  if (file.U32(pe) != 0x4550 || !file.Holds(pe, 26)) return std::nullopt;
+  return pe;
+}
+
+constexpr uint32_t kPe32 = 0x10B, kPe32Plus = 0x20B;
+
+std::optional<ProgramLayout> LayoutOf(Bytes& file) {
+  const std::optional<uint64_t> pe = HeaderOf(file);
+  if (!pe) return std::nullopt;
+  const uint64_t optional = *pe + 24;
   const uint32_t magic = file.U16(optional);
-  if (magic != 0x10B && magic != 0x20B) return std::nullopt;
-  const uint64_t wide = magic == 0x20B ? 16 : 0;  // a 64-bit program's larger fields before them
-  return ProgramLayout{optional + 96 + wide, file.U32(optional + 92 + wide), optional + file.U16(pe + 20),
-                       file.U16(pe + 6)};
+  if (magic != kPe32 && magic != kPe32Plus) return std::nullopt;
+  const uint64_t wide = magic == kPe32Plus ? 16 : 0;  // a 64-bit program's larger fields before them
+  return ProgramLayout{optional + 96 + wide, file.U32(optional + 92 + wide), optional + file.U16(*pe + 20),
+                       file.U16(*pe + 6)};
 }
 
 constexpr uint32_t kResourceDirectory = 2;
@@ -279,7 +290,29 @@ Signature Judged(bool present, [[maybe_unused]] const std::filesystem::path& pat
   return signature;
 }
 
+// The machines Windows names, each with the optional header of its width; a header of the other
+// width is no program that machine's Windows loads.
+struct Machine {
+  uint32_t machine, magic;
+  const char16_t* name;
+};
+constexpr Machine kMachines[] = {{0x14C, kPe32, u"x86"}, {0x8664, kPe32Plus, u"x64"}, {0xAA64, kPe32Plus, u"arm64"}};
+
 }  // namespace
+
+std::optional<Text> ArchitectureOf(std::istream& in) {
+  Bytes file(in);
+  const std::optional<uint64_t> pe = HeaderOf(file);
+  if (!pe) return std::nullopt;
+  const uint32_t machine = file.U16(*pe + 4);
+  const uint32_t magic = file.U16(*pe + 24);
+  const Text unknown = u"unknown (machine " + FormatHex4(machine);
+  for (const Machine& known : kMachines) {
+    if (known.machine != machine) continue;
+    return known.magic == magic ? Text(known.name) : unknown + u", optional header " + FormatHex4(magic) + u")";
+  }
+  return unknown + u")";
+}
 
 std::optional<VersionResource> VersionResourceOf(std::istream& in) {
   Bytes file(in);
@@ -308,6 +341,7 @@ ExecutableIdentity ReadExecutableIdentity(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
   identity.exists = file.is_open();
   if (!identity.exists) return identity;
+  identity.architecture = ArchitectureOf(file);
   identity.version = VersionResourceOf(file);
   identity.signature = Judged(HoldsProgramSignature(file), path);
   return identity;

@@ -26,11 +26,15 @@ struct VersionResource {
 
 struct ExecutableIdentity {
   bool exists = false;
+  std::optional<Text> architecture;        // none when the file is no program (PE) file
   std::optional<VersionResource> version;  // none when the file holds no version resource
   Signature signature;
 };
 
-// A program (PE) file's version resource (its first string table) and signature.
+// The Windows a program (PE) file starts on, from its header's machine: "x86", "x64", "arm64", or
+// "unknown (machine 0x01c4)"; a machine whose optional header is not of its width is unknown too.
+std::optional<Text> ArchitectureOf(std::istream& in);
+// A program file's version resource (its first string table) and signature.
 std::optional<VersionResource> VersionResourceOf(std::istream& in);
 bool HoldsProgramSignature(std::istream& in);
 // A package's signature: the stream "\5DigitalSignature" at the root of its compound file.

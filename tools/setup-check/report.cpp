@@ -382,12 +382,23 @@ void DescribeSignature(Report& report, const Signature& signature, const std::st
   if (!label.empty()) report.Row(label, words);
 }
 
+// What the architecture means to whoever starts setup.exe: an x86 program starts on every Windows
+// (through WoW64 on 64-bit Windows, by emulation on Arm), a 64-bit one never on 32-bit Windows.
+std::string ArchitectureWords(const std::optional<Text>& architecture) {
+  if (!architecture) return "none: not a Windows program";
+  if (*architecture == u"x86") return "x86, 32-bit: starts on 32- and 64-bit Windows";
+  if (*architecture == u"x64") return "x64, 64-bit: does not start on 32-bit Windows";
+  if (*architecture == u"arm64") return "arm64: starts on Arm Windows only";
+  return U(*architecture);
+}
+
 void DescribeFiles(Report& report, const Observation& seen) {
   const ExecutableIdentity& program = seen.setupExe;
   report.Begin("files", "What Windows shows of the files");
   report.Begin("setupExe", "");
   report.Value("path", U(seen.modulePath));
   report.Value("exists", program.exists);
+  report.Value("architecture", OrNull(program.architecture));
   report.Value("versionResource", program.version.has_value());
   const VersionResource version = program.version.value_or(VersionResource());
   report.Value("productName", U(version.productName));
@@ -401,6 +412,7 @@ void DescribeFiles(Report& report, const Observation& seen) {
                                              : Quoted(version.productName) + " " + U(version.productVersion) + company +
                                                    " (file version " + U(version.fileVersion) + ", " +
                                                    Quoted(version.fileDescription) + ")");
+  if (program.exists) report.Row("architecture", ArchitectureWords(program.architecture));
   DescribeSignature(report, program.signature, program.exists ? "signature" : "");
   report.End();
   report.Begin("package", "");

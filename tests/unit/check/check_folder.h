@@ -2,8 +2,10 @@
 // A distribution folder for the check: a clean one to start from, changed by each test, and a
 // fake msi.dll that serves its package.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tests/support/fake_msi.h"
@@ -39,6 +41,20 @@ inline constexpr char kCleanSettings[] =
     "MinorVer=1\r\n"                                          // 19
     "BuildNo=2600\r\n"                                        // 20
     "ServicePack=512\r\n";                                    // 21
+
+// A program file as far as its header's machine and optional header magic: the DOS header, whose
+// last field points at "PE\0\0" and the COFF header at 0x40, then the magic at 0x58.
+inline std::string ProgramHeader(uint16_t machine, uint16_t magic) {
+  std::string bytes(0x5A, '\0');
+  bytes.replace(0, 2, "MZ");
+  bytes[0x3C] = 0x40;
+  bytes.replace(0x40, 2, "PE");
+  for (const auto& [at, value] : {std::pair{0x44, machine}, std::pair{0x58, magic}}) {
+    bytes[at] = static_cast<char>(value & 0xFF);
+    bytes[at + 1] = static_cast<char>(value >> 8);
+  }
+  return bytes;
+}
 
 class CheckFolder {
  public:

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
+
+#include "tests/unit/check/check_folder.h"
 
 namespace setup::check {
 namespace {
@@ -67,6 +70,36 @@ TEST(PackageSignature, IsTheRootsStreamOnly) {
   for (const auto& c : cases) {
     std::istringstream file(c.file);
     EXPECT_EQ(HoldsPackageSignature(file), c.holds) << c.what;
+  }
+}
+
+// The machine names the Windows a program starts on, if its optional header is of the machine's
+// width; a file that is no program, or ends inside its header, has no architecture.
+TEST(ProgramIdentity, ArchitectureIsTheHeadersMachine) {
+  const std::string x64 = testing::ProgramHeader(0x8664, 0x20B);
+  std::string notPe = x64;
+  notPe[0x41] = 'X';
+  const struct {
+    const char* what;
+    std::string file;
+    std::optional<std::u16string> architecture;
+  } cases[] = {
+      {"PE32 i386", testing::ProgramHeader(0x14C, 0x10B), u"x86"},
+      {"PE32+ AMD64", x64, u"x64"},
+      {"PE32+ ARM64", testing::ProgramHeader(0xAA64, 0x20B), u"arm64"},
+      {"PE32 ARMNT", testing::ProgramHeader(0x1C4, 0x10B), u"unknown (machine 0x01c4)"},
+      {"AMD64 with a PE32 header", testing::ProgramHeader(0x8664, 0x10B),
+       u"unknown (machine 0x8664, optional header 0x010b)"},
+      {"i386 with a PE32+ header", testing::ProgramHeader(0x14C, 0x20B),
+       u"unknown (machine 0x014c, optional header 0x020b)"},
+      {"no PE signature", notPe, std::nullopt},
+      {"no program at all", std::string(2048, 'x'), std::nullopt},
+      {"ends before the magic", x64.substr(0, x64.size() - 1), std::nullopt},
+      {"ends inside the machine", x64.substr(0, 0x45), std::nullopt},
+  };
+  for (const auto& c : cases) {
+    std::istringstream file(c.file);
+    EXPECT_EQ(ArchitectureOf(file), c.architecture) << c.what;
   }
 }
 

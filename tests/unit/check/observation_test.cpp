@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "tests/unit/check/check_folder.h"
 #include "tools/setup-check/report.h"
@@ -163,6 +165,34 @@ TEST(CheckReport, JsonShowsNullsForARunThatEndsBeforeTheInstaller) {
     EXPECT_NE(json.find("\n  \"" + std::string(key) + "\": null,\n"), std::string::npos) << key;
   }
   EXPECT_NE(json.find("\n  \"exitCode\": 1,\n"), std::string::npos);
+}
+
+// setup.exe's architecture is read from the file in the folder; a missing file has none and no row.
+TEST(CheckReport, NamesTheArchitectureOfSetupExe) {
+  const struct {
+    std::optional<std::string> setupExe;  // none: not in the folder
+    const char* json;
+    const char* row;  // none: no row
+  } cases[] = {
+      {ProgramHeader(0x8664, 0x20B), "\"x64\"", "  architecture        x64, 64-bit: does not start on 32-bit Windows\n"},
+      {"MZ", "null", "  architecture        none: not a Windows program\n"},
+      {std::nullopt, "null", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.row != nullptr ? c.row : "no setup.exe");
+    CheckFolder folder;
+    if (c.setupExe) folder.dir.Write("setup.exe", *c.setupExe);
+    const Observation seen = folder.Run();
+    EXPECT_NE(JsonReport(seen, {}).find("\"exists\": " + std::string(c.setupExe ? "true" : "false") +
+                                        ",\n      \"architecture\": " + c.json + ",\n"),
+              std::string::npos);
+    const std::string text = TextReport(seen, {});
+    if (c.row != nullptr) {
+      EXPECT_NE(text.find(std::string(c.row) + "  signature "), std::string::npos) << text;
+    } else {
+      EXPECT_EQ(text.find("  architecture "), std::string::npos) << text;
+    }
+  }
 }
 
 }  // namespace
