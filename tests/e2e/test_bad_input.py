@@ -165,6 +165,17 @@ class BadInputTest(wh.SetupTestCase):
         else:
             self.assert_error_box(launch, ERROR_NOT_ENOUGH_MEMORY, "Not enough memory.\r\n")
 
+    def test_settings_larger_than_the_process_can_hold_end_with_error_8(self):
+        # A sparse file of a terabyte takes no room on the disk, and no process on a machine of
+        # this size can hold it: reading it throws the run's one exception, through the C++
+        # runtime's exception machinery as setup.exe links it (setup/driver/one_thread.cpp).
+        self.distribution(name="sparse-settings")
+        path = self.folder / "Setup.ini"
+        self.addCleanup(lambda: path.unlink(missing_ok=True))
+        with open(path, "r+b") as settings:
+            settings.truncate(1 << 40)
+        self.assert_error_box(self.run_setup("/S"), ERROR_NOT_ENOUGH_MEMORY, "Not enough memory.\r\n")
+
     # --- command lines
 
     def test_command_lines_at_the_limits(self):

@@ -93,8 +93,10 @@ class BadBrandTest(unittest.TestCase):
                 self.assertIn(" ".join(("setup branding: " + message).split()),
                               " ".join(result.stderr.split()))
                 self.assertFalse((folder / "setup.exe").exists())
-        # The same configuration with good values goes through, and leaves what it finds.
-        accepted = self.configure(work / "good", NAME="Quill «Notes» 中文 \\ \"Pro\"")
+        # The same configuration with good values goes through, and leaves what it finds; the
+        # program's own icon holds a PNG image, as a product's icon may.
+        accepted = self.configure(work / "good", NAME="Quill «Notes» 中文 \\ \"Pro\"",
+                                  ICON=str(PLAIN_ICON))
         self.assertEqual(accepted.returncode, 0, accepted.stderr)
         self.assertTrue((work / "good" / "setup.exe").exists())
 

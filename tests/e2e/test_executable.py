@@ -45,12 +45,13 @@ class Architecture:
     objdump: str          # the binutils that read it, and the format they name
     file_format: str
     size_limit: int       # bytes, stripped: a download and a file a mail server lets through
+    manifest_name: str    # the manifest's processorArchitecture
 
 
 # The build's architecture as CMake configured it, not as the file says: that is what is checked.
 ARCHITECTURES = {
-    "x86": Architecture(0x14C, 0x10B, "i686-w64-mingw32-objdump", "pei-i386", 180 * 1024),
-    "x64": Architecture(0x8664, 0x20B, "x86_64-w64-mingw32-objdump", "pei-x86-64", 180 * 1024),
+    "x86": Architecture(0x14C, 0x10B, "i686-w64-mingw32-objdump", "pei-i386", 180 * 1024, "x86"),
+    "x64": Architecture(0x8664, 0x20B, "x86_64-w64-mingw32-objdump", "pei-x86-64", 180 * 1024, "amd64"),
 }
 BUILD = ARCHITECTURES[os.environ.get("SETUP_WINE_ARCH", "x86")]
 
@@ -135,6 +136,8 @@ class ExecutableTest(unittest.TestCase):
         manifests = self.image.resources(RT_MANIFEST)
         self.assertEqual(len(manifests), 1)
         manifest = ElementTree.fromstring(manifests[0])
+        identity = manifest.find(f"{{{ASM_V1}}}assemblyIdentity")
+        self.assertEqual(identity.get("processorArchitecture"), BUILD.manifest_name)
         levels = manifest.findall(f"{{{ASM_V3}}}trustInfo/{{{ASM_V3}}}security/"
                                   f"{{{ASM_V3}}}requestedPrivileges/{{{ASM_V3}}}requestedExecutionLevel")
         self.assertEqual([level.get("level") for level in levels], ["asInvoker"])

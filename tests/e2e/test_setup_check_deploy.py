@@ -51,8 +51,9 @@ class DeployedZipInstallsTest(wh.SetupTestCase):
                          (code, upgrade, version, "msi"))
         (download,) = installer["Installers"]
         (archive,) = out.glob("*.zip")
+        # Both packages are x86: the folder's setup.exe, when it is the 64-bit one, sets the bar.
         self.assertEqual((download["Architecture"], download["InstallerUrl"], download["InstallerSha256"]),
-                         ("x86", URL, hashlib.sha256(archive.read_bytes()).hexdigest().upper()))
+                         (self.prefix.arch, URL, hashlib.sha256(archive.read_bytes()).hexdigest().upper()))
         intune = json.loads((out / "intune" / "win32LobApp.json").read_text(encoding="utf-8"))
         self.assertEqual((intune["rules"][0]["productCode"], intune["rules"][0]["productVersion"],
                           intune["msiInformation"]["upgradeCode"], intune["msiInformation"]["packageType"]),
