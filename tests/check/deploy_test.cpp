@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <yaml-cpp/yaml.h>
+#include <zip.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 
 #include "tests/unit/check/check_folder.h"
 #include "tools/setup-check/check_options.h"
+#include "tools/setup-check/deploy_archive.h"
 #include "tools/setup-check/deploy_descriptions.h"
 
 namespace setup::check::testing {
@@ -128,7 +130,7 @@ TEST_F(Deploying, WritesEveryWingetFieldAsTheSchemaConstrainsIt) {
   ASSERT_EQ(Deploy(), 0) << report;
   EXPECT_EQ(Written(), (std::vector<std::string>{
                            "Product-2.0.1.zip", "configmgr", "configmgr/New-Application.ps1", "intune",
-                           "intune/win32LobApp.json", "winget", "winget/ExampleMakers.Product.installer.yaml",
+                           "intune/setup.intunewin", "intune/win32LobApp.json", "winget", "winget/ExampleMakers.Product.installer.yaml",
                            "winget/ExampleMakers.Product.locale.en-US.yaml", "winget/ExampleMakers.Product.yaml"}));
   for (const auto& field : kWingetFields) {
     std::vector<YAML::Node> found;
@@ -143,32 +145,38 @@ TEST_F(Deploying, WritesEveryWingetFieldAsTheSchemaConstrainsIt) {
   EXPECT_EQ(installer["MinimumOSVersion"].Scalar(), "5.1.2600");
   EXPECT_EQ(installer["ExpectedReturnCodes"].size(), 20u);
   EXPECT_EQ(installer["ExpectedReturnCodes"][19]["InstallerReturnCode"].as<int>(), 1);
+  // Every mode a switch is given for; no DisplayVersion equal to the PackageVersion (winget-pkgs).
+  EXPECT_EQ(installer["InstallModes"].as<std::vector<std::string>>(),
+            (std::vector<std::string>{"interactive", "silent", "silentWithProgress"}));
+  EXPECT_FALSE(installer["AppsAndFeaturesEntries"][0]["DisplayVersion"]);
 }
 
 TEST_F(Deploying, TellsEachEngineWhoThePackageInstallsForAndOnWhichPlatform) {
   const std::string none = "MZ", x86 = ProgramHeader(0x14C, 0x10B), x64 = ProgramHeader(0x8664, 0x20B);
+  // winget elevates setup.exe itself only for elevationRequired; /S cannot ask for consent.
+  const char* const kRequired = "elevationRequired";
   const struct {
     const char16_t* allUsers;  // none: the package has no ALLUSERS
     const char* cmdLine;
     const char16_t* templateText;
     std::string setupExe;
-    const char* scope;  // none: winget's Scope is left out
-    bool elevatesSelf;
+    const char* scope;      // none: winget's Scope is left out
+    const char* elevation;  // none: winget's ElevationRequirement is left out
     const char* architecture;
     const char* intuneArchitectures;
     const char* packageType;
   } cases[] = {
-      {u"1", "", u"Intel;1033", none, "machine", true, "x86", "x86,x64", "perMachine"},
-      {nullptr, "", u"x64;1033", none, "user", false, "x64", "x64", "perUser"},
-      {u"", "", u";1033", none, "user", false, "x86", "x86,x64", "perUser"},
-      {u"2", "", u"Arm64;1033", none, nullptr, false, "arm64", "arm64", "dualPurpose"},
-      {nullptr, "CmdLine=REBOOT=ReallySuppress ALLUSERS=1", u"Intel;1033", none, "machine", true, "x86", "x86,x64",
+      {u"1", "", u"Intel;1033", none, "machine", kRequired, "x86", "x86,x64", "perMachine"},
+      {nullptr, "", u"x64;1033", none, "user", nullptr, "x64", "x64", "perUser"},
+      {u"", "", u";1033", none, "user", nullptr, "x86", "x86,x64", "perUser"},
+      {u"2", "", u"Arm64;1033", none, nullptr, nullptr, "arm64", "arm64", "dualPurpose"},
+      {nullptr, "CmdLine=REBOOT=ReallySuppress ALLUSERS=1", u"Intel;1033", none, "machine", kRequired, "x86", "x86,x64",
        "perMachine"},
-      {u"2", "CmdLine=ALLUSERS=\"\"", u"Intel;1033", none, "user", false, "x86", "x86,x64", "perUser"},
+      {u"2", "CmdLine=ALLUSERS=\"\"", u"Intel;1033", none, "user", nullptr, "x86", "x86,x64", "perUser"},
       // The engines start setup.exe: a 64-bit one keeps an x86 package off 32-bit Windows.
-      {u"1", "", u"Intel;1033", x86, "machine", true, "x86", "x86,x64", "perMachine"},
-      {u"1", "", u"Intel;1033", x64, "machine", true, "x64", "x64", "perMachine"},
-      {u"1", "", u"x64;1033", x86, "machine", true, "x64", "x64", "perMachine"},
+      {u"1", "", u"Intel;1033", x86, "machine", kRequired, "x86", "x86,x64", "perMachine"},
+      {u"1", "", u"Intel;1033", x64, "machine", kRequired, "x64", "x64", "perMachine"},
+      {u"1", "", u"x64;1033", x86, "machine", kRequired, "x64", "x64", "perMachine"},
   };
   options.force = true;
   for (const auto& c : cases) {
@@ -182,10 +190,11 @@ TEST_F(Deploying, TellsEachEngineWhoThePackageInstallsForAndOnWhichPlatform) {
     ASSERT_EQ(Deploy(), 0) << report;
     const YAML::Node installer = Manifest(".installer");
     EXPECT_EQ(installer["Scope"] ? installer["Scope"].Scalar() : "none", c.scope ? c.scope : "none");
-    EXPECT_EQ(bool(installer["ElevationRequirement"]), c.elevatesSelf);
+    EXPECT_EQ(installer["ElevationRequirement"] ? installer["ElevationRequirement"].Scalar() : "none",
+              c.elevation ? c.elevation : "none");
     EXPECT_EQ(installer["Installers"][0]["Architecture"].Scalar(), c.architecture);
     const nlohmann::json intune = Intune();
-    EXPECT_EQ(intune["applicableArchitectures"], c.intuneArchitectures);
+    EXPECT_EQ(intune["allowedArchitectures"], c.intuneArchitectures);
     EXPECT_EQ(intune["msiInformation"]["packageType"], c.packageType);
   }
 }
@@ -240,8 +249,12 @@ TEST(DeployInput, IsRefusedWithoutLeavingAnythingBehind) {
        3, "Manufacturer"},
       {"a platform winget does not know", [](DeployFolder& d) { d.folder.Package().summary[7].text = u"Intel64;1033"; },
        3, "Intel64"},
-      {"a URL winget refuses", [](DeployFolder& d) { d.options.url = u"ftp://downloads.example/p.zip"; }, 3, "--url"},
+      {"a URL winget refuses", [](DeployFolder& d) { d.options.url = u"http://downloads.example/p.zip"; }, 3,
+       "--url http://downloads.example/p.zip is not one winget takes: https:// only"},
       {"an identifier winget refuses", [](DeployFolder& d) { d.options.id = u"Example Makers.Product"; }, 3, "--id"},
+      {"a maker named in symbols only",
+       [](DeployFolder& d) { d.folder.Package().properties[u"Manufacturer"] = u"★ ☆"; }, 3,
+       "give --id PUBLISHER.PRODUCT"},
       {"a --zip that does not exist", [](DeployFolder& d) { d.options.zip = HostForm(d.out.PathOf("none.zip")); }, 3,
        "no such file"},
       {"files that exist, without --force", [](DeployFolder& d) { d.Deploy(); }, 3, "--force overwrites them"},
@@ -259,6 +272,106 @@ TEST(DeployInput, IsRefusedWithoutLeavingAnythingBehind) {
     EXPECT_EQ(fresh.Deploy(), c.exitCode) << fresh.report;
     EXPECT_NE(fresh.report.find(c.message), std::string::npos) << fresh.report;
     EXPECT_EQ(fresh.Written(), before);
+  }
+}
+
+TEST(WingetIdentifierOf, WritesTheNamesLettersAndDigitsInAsciiAndKeepsTheirCapitals) {
+  const struct {
+    const char16_t* manufacturer;
+    const char16_t* productName;
+    const char* identifier;  // empty: none can be made
+  } cases[] = {
+      {u"Example Makers", u"Product 2", "ExampleMakers.Product2"},
+      {u"Tëst", u"Rechnungsprüfer [Pro]; édition #2", "Test.RechnungspruferProedition2"},
+      {u"Ελληνικά Εργαλεία", u"Λογιστική", "EllenikaErgaleia.Logistike"},
+      {u"Плюс Софт", u"Бухгалтерия", "PlusSoft.Buhgalteria"},
+      {u"株式会社", u"漢字", "zhushihuishe.hanzi"},
+      // Symbols go before they could come back as letters: © would be (C).
+      {u"Quill Works®", u"Notes™ ©", "QuillWorks.Notes"},
+      {u"Example", u"A product name of more than thirty-two letters", "Example.Aproductnameofmorethanthirtytwol"},
+      {u"★ ☆ !!", u"Product", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(WingetIdentifierOf(c.manufacturer, c.productName), c.identifier) << c.identifier;
+  }
+}
+
+TEST(WingetUrlRefusal, TakesOnlyHttpsUrlsThatDownloadAsWritten) {
+  const struct {
+    std::string url;
+    const char* refusal;  // empty: taken
+  } cases[] = {
+      {"https://downloads.example/p%20q-2.0.1.zip", ""},
+      {"HTTPS://downloads.example/p.zip", ""},
+      {"http://downloads.example/p.zip", "https:// only"},
+      {"ftp://downloads.example/p.zip", "https:// only"},
+      {"downloads.example/p.zip", "https:// only"},
+      {"https://", "no host"},
+      {"https:///p.zip", "no host"},
+      {"https://downloads.example/p q.zip", "no blanks"},
+      {"https://downloads.example/p\u00A0q.zip", "no blanks"},
+      {"https://downloads.example/p.zip\n", "no blanks"},
+      {"https://downloads.example/p\x7F.zip", "no blanks"},
+      {"https://downloads.example/" + std::string(2023, 'p'), "2048 characters"},
+  };
+  for (const auto& c : cases) {
+    const std::string refusal = WingetUrlRefusal(c.url);
+    EXPECT_EQ(refusal.substr(0, std::string_view(c.refusal).size()), c.refusal) << c.url << ": " << refusal;
+    EXPECT_EQ(refusal.empty(), *c.refusal == '\0') << c.url;
+  }
+  EXPECT_EQ(WingetUrlRefusal("https://downloads.example/" + std::string(2022, 'p')), "");
+}
+
+void Put(zip_t* zip, const char* name, std::string_view bytes) {
+  zip_source_t* source = zip_source_buffer(zip, bytes.data(), bytes.size(), 0);
+  ASSERT_GE(zip_file_add(zip, name, source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8), 0) << zip_strerror(zip);
+}
+
+// Each case changes the folder's own zip (ZipFolder's) before --zip is given it.
+TEST(DeployZip, IsTakenOnlyWhenItHoldsTheFolderAndNoOtherDistribution) {
+  const struct {
+    const char* what;
+    std::function<void(zip_t*)> change;
+    const char* refusal;  // nullptr: taken
+  } cases[] = {
+      {"the folder's own", [](zip_t*) {}, nullptr},
+      {"with a file of its own", [](zip_t* z) { Put(z, "docs/readme.txt", "read me"); }, nullptr},
+      {"without a file of the folder", [](zip_t* z) { zip_delete(z, zip_name_locate(z, "0x0409.ini", 0)); },
+       "the folder's 0x0409.ini is not in it"},
+      {"with other bytes of the same size", [](zip_t* z) { Put(z, "setup.exe", "ZM"); }, "its setup.exe differs"},
+      {"with a longer file", [](zip_t* z) { Put(z, "setup.exe", "MZ!"); }, "its setup.exe differs"},
+      {"with a second settings file", [](zip_t* z) { Put(z, "SETUP.INI", "[Startup]\r\n"); },
+       "its SETUP.INI is another file of the folder's Setup.ini"},
+      {"with another package", [](zip_t* z) { Put(z, "Other.MSI", "package"); }, "it holds Other.MSI"},
+      {"with a setup.exe in a folder", [](zip_t* z) { Put(z, "old/Setup.exe", "MZ"); }, "it holds old/Setup.exe"},
+      {"of another product",
+       [](zip_t* z) {
+         Put(z, "product.msi", "another package");
+         Put(z, "Setup.ini", "[Startup]\r\nProductCode={99999999-9999-9999-9999-999999999999}\r\n");
+       },
+       "its Setup.ini differs from the folder's"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeployFolder fresh;
+    const setup::testing::TempDir zips;
+    const fs::path zip = HostPathOf(zips.PathOf("product.zip"));
+    std::string error;
+    ASSERT_TRUE(ZipFolder(HostPathOf(fresh.folder.dir.folder()), zip, error)) << error;
+    int code = 0;
+    zip_t* archive = zip_open(zip.c_str(), 0, &code);
+    ASSERT_NE(archive, nullptr) << code;
+    c.change(archive);
+    ASSERT_EQ(zip_close(archive), 0) << zip_strerror(archive);
+    fresh.options.zip = HostForm(zips.PathOf("product.zip"));
+    if (c.refusal == nullptr) {
+      EXPECT_EQ(fresh.Deploy(), 0) << fresh.report;
+      EXPECT_EQ(fresh.Manifest(".installer")["Installers"][0]["InstallerSha256"].Scalar(), Sha256Of(zip));
+      continue;
+    }
+    EXPECT_EQ(fresh.Deploy(), 3) << fresh.report;
+    EXPECT_NE(fresh.report.find(c.refusal), std::string::npos) << fresh.report;
+    EXPECT_TRUE(fresh.Written().empty());
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include "tools/setup-check/deploy_archive.h"
 #include "tools/setup-check/deploy_descriptions.h"
+#include "tools/setup-check/deploy_intunewin.h"
 #include "tools/setup-check/findings.h"
 #include "tools/setup-check/host_paths.h"
 #include "tools/setup-check/report.h"
@@ -104,20 +105,17 @@ std::vector<DescriptionFile> Descriptions(const DeployFacts& facts) {
 std::string Refusal(const DeployOptions& options, const fs::path& folder, const fs::path& outDir) {
   std::error_code error;
   if (!fs::is_directory(folder, error)) return "not a folder: " + folder.string();
-  if (!IsWingetUrl(ToUtf8(options.url))) {
-    return "--url " + ToUtf8(options.url) +
-           " is not one winget takes: http:// or https://, one line, 2048 characters "
-           "at most";
-  }
-  if (options.zip) {
-    if (!fs::is_regular_file(fs::path(*options.zip), error)) return "no such file: --zip " + ToUtf8(*options.zip);
-    if (!ZipHoldsAtRoot(fs::path(*options.zip), kSetupExe)) {
-      return "--zip " + ToUtf8(*options.zip) + " is not a zip with setup.exe at its root";
-    }
-    return {};
+  if (const std::string why = WingetUrlRefusal(ToUtf8(options.url)); !why.empty()) {
+    return "--url " + ToUtf8(options.url) + " is not one winget takes: " + why;
   }
   if (!fs::is_regular_file(ResolveHostPath(TextOf(folder / kSetupExe)), error)) {
     return "the folder has no setup.exe, which the engines run";
+  }
+  // A zip of another folder would be described with this one's product code, version and settings.
+  if (options.zip) {
+    if (!fs::is_regular_file(fs::path(*options.zip), error)) return "no such file: --zip " + ToUtf8(*options.zip);
+    const std::string why = ZipDifference(folder, fs::path(*options.zip));
+    return why.empty() ? "" : "--zip " + ToUtf8(*options.zip) + " is not the folder's zip: " + why;
   }
   return Inside(outDir, folder) ? "OUT_DIR lies in DIST_DIR, whose zip would then hold it" : "";
 }
@@ -141,6 +139,10 @@ std::string Write(const fs::path& folder, const fs::path& outDir, const fs::path
       return "cannot write " + (outDir / file.path).string() + ": " + error.message();
     }
   }
+  // Intune's package holds the same zip, encrypted.
+  const fs::path intunewin = staged.Stage(outDir / kIntuneWinPath, error);
+  if (intunewin.empty()) return "cannot write into " + outDir.string() + ": " + error.message();
+  if (!WriteIntuneWin(hashed, intunewin, facts.productName, why)) return why;
   if (!staged.Commit(error)) return "cannot write into " + outDir.string() + ": " + error.message();
   for (const auto& [target, unused] : staged.files()) written += "  wrote " + target.string() + "\n";
   return {};
@@ -178,6 +180,7 @@ int WriteDeployment(const DeployOptions& options, const FakeModule& packageReade
                                    : outDir / (product + "-" + facts->productVersion + ".zip");
   std::vector<fs::path> targets;
   for (const DescriptionFile& file : Descriptions(*facts)) targets.push_back(outDir / file.path);
+  targets.push_back(outDir / kIntuneWinPath);
   if (!options.zip) targets.push_back(zip);
   std::string existing;
   for (const fs::path& target : targets) {

@@ -1,12 +1,17 @@
 #include "tools/setup-check/deploy_archive.h"
 
 #include <openssl/evp.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
 #include <zip.h>
 
 #include <algorithm>
 #include <array>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <set>
+#include <span>
 #include <vector>
 
 namespace setup::check {
@@ -19,6 +24,11 @@ struct Discard {
 };
 using Archive = std::unique_ptr<zip_t, Discard>;
 
+struct Close {
+  void operator()(zip_file_t* file) const { zip_fclose(file); }
+};
+using Entry = std::unique_ptr<zip_file_t, Close>;
+
 std::string OpenError(int code) {
   zip_error_t error;
   zip_error_init_with_code(&error, code);
@@ -27,19 +37,108 @@ std::string OpenError(int code) {
   return text;
 }
 
-}  // namespace
-
-bool ZipFolder(const fs::path& folder, const fs::path& zip, std::string& error) {
+// Every file below folder, in the order of their paths.
+bool FilesBelow(const fs::path& folder, std::vector<fs::path>& files, std::string& error) {
   std::error_code failed;
-  std::vector<fs::path> files;
   for (auto it = fs::recursive_directory_iterator(folder, failed); !failed && it != fs::end(it); it.increment(failed)) {
     if (it->is_regular_file(failed)) files.push_back(it->path());
   }
-  if (failed) {
-    error = "cannot read " + folder.string() + ": " + failed.message();
-    return false;
-  }
+  if (failed) error = "cannot read " + folder.string() + ": " + failed.message();
   std::sort(files.begin(), files.end());
+  return !failed;
+}
+
+// A path as Windows compares file names: each character folded on its own, as its table of
+// upper-case letters does, so that "SETUP.INI" is "Setup.ini" but "STRASSE" is not "Straße".
+std::string Folded(const std::string& path) {
+  const icu::UnicodeString text = icu::UnicodeString::fromUTF8(path);
+  icu::UnicodeString folded;
+  for (int32_t i = 0; i < text.length(); i = text.moveIndex32(i, 1)) {
+    folded.append(u_foldCase(text.char32At(i), U_FOLD_CASE_DEFAULT));
+  }
+  std::string bytes;
+  return folded.toUTF8String(bytes);
+}
+
+// Whether setup.exe or an engine could take the file for the distribution's own: a program, its
+// settings or a package.
+bool IsDistributionFile(const std::string& foldedPath) {
+  const std::string name = foldedPath.substr(foldedPath.find_last_of("/\\") + 1);
+  return name == "setup.exe" || name == "setup.ini" || name.ends_with(".msi");
+}
+
+// Reads as much as data holds, less only at the entry's end; -1 on an error (a CRC that differs).
+zip_int64_t Fill(zip_file_t* entry, std::span<char> data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    const zip_int64_t read = zip_fread(entry, data.data() + done, data.size() - done);
+    if (read < 0) return -1;
+    if (read == 0) break;
+    done += static_cast<size_t>(read);
+  }
+  return static_cast<zip_int64_t>(done);
+}
+
+bool SameBytes(zip_t* archive, zip_uint64_t index, const fs::path& file) {
+  const Entry entry(zip_fopen_index(archive, index, 0));
+  std::ifstream in(file, std::ios::binary);
+  if (!entry || !in) return false;
+  std::array<char, 1 << 16> ours;
+  std::array<char, ours.size() + 1> theirs;
+  do {
+    in.read(ours.data(), ours.size());
+    const auto size = static_cast<size_t>(in.gcount());
+    // At the file's end one byte more is asked: an entry that goes on differs, and only reading to
+    // its end makes libzip compare its CRC.
+    const size_t wanted = in ? size : size + 1;
+    if (Fill(entry.get(), std::span(theirs).first(wanted)) != static_cast<zip_int64_t>(size) ||
+        !std::equal(ours.begin(), ours.begin() + static_cast<std::ptrdiff_t>(size), theirs.begin())) {
+      return false;
+    }
+  } while (in);
+  return !in.bad();
+}
+
+}  // namespace
+
+std::string ZipDifference(const fs::path& folder, const fs::path& zip) {
+  std::vector<fs::path> files;
+  std::string error;
+  if (!FilesBelow(folder, files, error)) return error;
+  int code = 0;
+  const Archive archive(zip_open(zip.c_str(), ZIP_RDONLY, &code));
+  if (!archive) return "cannot read it: " + OpenError(code);
+  std::set<zip_int64_t> ours;
+  std::map<std::string, std::string> names;  // the folder's, by Folded
+  for (const fs::path& file : files) {
+    const std::string name = file.lexically_relative(folder).generic_string();
+    const zip_int64_t index = zip_name_locate(archive.get(), name.c_str(), 0);
+    if (index < 0) return "the folder's " + name + " is not in it";
+    if (!SameBytes(archive.get(), static_cast<zip_uint64_t>(index), file)) {
+      return "its " + name + " differs from the folder's";
+    }
+    ours.insert(index);
+    names.emplace(Folded(name), name);
+  }
+  const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+  for (zip_int64_t index = 0; index < count; ++index) {
+    const char* given = zip_get_name(archive.get(), static_cast<zip_uint64_t>(index), 0);
+    if (given == nullptr) return std::string("cannot read it: ") + zip_strerror(archive.get());
+    const std::string name = given;
+    if (ours.contains(index) || name.ends_with('/')) continue;
+    const std::string folded = Folded(name);
+    // Unpacked on Windows, whichever comes last takes the name.
+    if (const auto same = names.find(folded); same != names.end()) {
+      return "its " + name + " is another file of the folder's " + same->second + " (Windows ignores case)";
+    }
+    if (IsDistributionFile(folded)) return "it holds " + name + ", which the folder does not";
+  }
+  return {};
+}
+
+bool ZipFolder(const fs::path& folder, const fs::path& zip, std::string& error) {
+  std::vector<fs::path> files;
+  if (!FilesBelow(folder, files, error)) return false;
   int code = 0;
   Archive archive(zip_open(zip.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code));
   if (!archive) {
@@ -62,12 +161,6 @@ bool ZipFolder(const fs::path& folder, const fs::path& zip, std::string& error) 
   }
   (void)archive.release();  // zip_close has freed it
   return true;
-}
-
-bool ZipHoldsAtRoot(const fs::path& zip, const std::string& name) {
-  int code = 0;
-  const Archive archive(zip_open(zip.c_str(), ZIP_RDONLY, &code));
-  return archive && zip_name_locate(archive.get(), name.c_str(), ZIP_FL_NOCASE) >= 0;
 }
 
 std::string Sha256Of(const fs::path& file) {

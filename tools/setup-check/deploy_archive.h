@@ -10,8 +10,11 @@ namespace setup::check {
 // order of their names. error says why when it returns false.
 bool ZipFolder(const std::filesystem::path& folder, const std::filesystem::path& zip, std::string& error);
 
-// Whether the zip holds a file of this name at its root, case ignored as Windows finds files.
-bool ZipHoldsAtRoot(const std::filesystem::path& zip, const std::string& name);
+// Why the zip is not the folder's, naming the first difference; empty when it is: every file below
+// the folder under its relative path with its bytes, and no setup.exe, Setup.ini or package (.msi)
+// beside them, nor a second file of a name Windows takes for one of the folder's (case ignored).
+// Other files may be added.
+std::string ZipDifference(const std::filesystem::path& folder, const std::filesystem::path& zip);
 
 // The SHA-256 of a file in upper-case hexadecimal; empty when it cannot be read.
 std::string Sha256Of(const std::filesystem::path& file);

@@ -1,5 +1,7 @@
 // A PowerShell script that makes the Configuration Manager application of the distribution, with a
-// script deployment type that runs setup.exe from the folder as its content.
+// script deployment type that runs setup.exe from the folder as its content. Every cmdlet and
+// parameter is as Microsoft's ConfigurationManager reference documents it; the tests hold the
+// script to a table of those parameter sets (tests/check/deploy_configmgr_test.cpp).
 
 #include <string>
 
@@ -20,16 +22,26 @@ std::string Literal(const std::string& text) {
   return ToUtf8(quoted + u"'");
 }
 
+// How the deployment type installs, by who the package installs for. A per-user package runs as
+// the user (InstallForUser): as the system it would land in the system account's profile. The
+// reference allows no -LogonRequirementType with InstallForUser, which Configuration Manager keeps
+// at "only when a user is logged on". The others run as the system, whether or not anyone is.
+std::string UserExperience(InstallAccount account) {
+  if (account == InstallAccount::kUser) return "-InstallationBehaviorType InstallForUser";
+  return "-InstallationBehaviorType InstallForSystem -LogonRequirementType WhetherOrNotUserLoggedOn";
+}
+
 }  // namespace
 
 DescriptionFile ConfigMgrScript(const DeployFacts& facts) {
-  const std::string name = Literal(facts.productName);
+  const InstallAccount account = InstallAccountOf(facts.scope);
   std::string script =
       "# Written by setup-check --deploy from the distribution folder and its package.\n"
       "# Makes the product's Configuration Manager application, with a script deployment type that\n"
       "# runs setup.exe from the folder. Run it where the console's ConfigurationManager module is,\n"
       "# with the UNC path of a copy of the distribution folder:\n"
       "#   .\\New-Application.ps1 -ContentLocation \\\\server\\share\\product [-SiteCode ABC]\n"
+      "# An application of the same name is left as it is, and nothing is made.\n"
       "param(\n"
       "    [Parameter(Mandatory = $true)] [string] $ContentLocation,\n"
       "    [string] $SiteCode = ''\n"
@@ -39,24 +51,40 @@ DescriptionFile ConfigMgrScript(const DeployFacts& facts) {
       "    Import-Module (Join-Path $env:SMS_ADMIN_UI_PATH '..\\ConfigurationManager.psd1')\n"
       "}\n"
       "if ($SiteCode -eq '') { $SiteCode = (Get-PSDrive -PSProvider CMSite | Select-Object -First 1).Name }\n"
+      "$name = " +
+      Literal(facts.productName) +
+      "\n"
       "Push-Location \"$($SiteCode):\"\n"
       "try {\n"
-      "    New-CMApplication -Name " +
-      name + " -Publisher " + Literal(facts.manufacturer) + " -SoftwareVersion " + Literal(facts.productVersion) +
-      " | Out-Null\n"
+      "    # The name as it is, not as a wildcard pattern.\n"
+      "    if (Get-CMApplication -Name $name -Fast -DisableWildcardHandling) {\n"
+      "        Write-Warning \"Configuration Manager has an application '$name' already; nothing was made.\"\n"
+      "        return\n"
+      "    }\n"
       "    # Installed: the package's product code in this version or a later one.\n"
       "    $detection = New-CMDetectionClauseWindowsInstaller -ProductCode " +
       Literal(facts.productCode) + " -Value -ExpressionOperator GreaterEquals -ExpectedValue " +
       Literal(facts.productVersion) +
       "\n"
-      "    # A new deployment type has the standard return codes, which fit setup.exe's (the installer's):\n"
-      "    # 0 and 1707 success, 3010 soft reboot, 1641 hard reboot, 1618 fast retry.\n"
-      "    Add-CMScriptDeploymentType -ApplicationName " +
-      name +
-      " -DeploymentTypeName 'setup.exe' `\n"
-      "        -ContentLocation $ContentLocation -InstallCommand 'setup.exe /S' -UninstallCommand 'setup.exe /x /S' `\n"
-      "        -AddDetectionClause $detection -InstallationBehaviorType InstallForSystem `\n"
-      "        -LogonRequirementType WhetherOrNotUserLoggedOn -PostInstallBehavior BasedOnExitCode | Out-Null\n"
+      "    $application = New-CMApplication -Name $name -Publisher " +
+      Literal(facts.manufacturer) + " -SoftwareVersion " + Literal(facts.productVersion) +
+      "\n"
+      "    try {\n"
+      "        # A new script deployment type has the return codes that fit setup.exe's (the\n"
+      "        # installer's): 0 success, 3010 soft reboot, 1641 hard reboot, 1618 fast retry.\n"
+      "        Add-CMScriptDeploymentType -ApplicationName $name -DisableWildcardHandling `\n"
+      "            -DeploymentTypeName 'setup.exe' -ContentLocation $ContentLocation -InstallCommand " +
+      Literal(InstallCommandWithLog(facts, account)) +
+      " `\n"
+      "            -UninstallCommand 'setup.exe /x /S' -AddDetectionClause $detection `\n"
+      "            " +
+      UserExperience(account) +
+      " -RebootBehavior BasedOnExitCode | Out-Null\n"
+      "    } catch {\n"
+      "        # An application without its deployment type would keep the name from the next run.\n"
+      "        Remove-CMApplication -InputObject $application -Force\n"
+      "        throw\n"
+      "    }\n"
       "} finally {\n"
       "    Pop-Location\n"
       "}\n";

@@ -21,12 +21,14 @@ DescriptionFile IntuneApp(const DeployFacts& facts);
 // A PowerShell script for the ConfigurationManager module.
 DescriptionFile ConfigMgrScript(const DeployFacts& facts);
 
-// What winget's schema accepts: an InstallerUrl, a PackageIdentifier, a PackageVersion.
-bool IsWingetUrl(std::string_view url);
+// Why winget cannot download from url, in a few words; empty when it can: https:// with a host, no
+// blank or control character, 2048 characters at most.
+std::string WingetUrlRefusal(std::string_view url);
+// What winget's schema accepts: a PackageIdentifier, a PackageVersion.
 bool IsWingetIdentifier(std::string_view id);
 bool IsWingetVersion(std::string_view version);
-// PUBLISHER.PRODUCT from the names: their ASCII letters and digits, 32 at most each; empty when a
-// name has none.
+// PUBLISHER.PRODUCT from the names: their letters and digits written in ASCII (ICU's Any-Latin and
+// Latin-ASCII), 32 at most each; empty when a name has none.
 std::string WingetIdentifierOf(TextView manufacturer, TextView productName);
 
 }  // namespace setup::check

@@ -60,7 +60,47 @@ std::string MinimumWindowsOf(const std::optional<SystemVersion>& lowest) {
   return std::to_string(lowest->major) + "." + std::to_string(lowest->minor) + "." + std::to_string(lowest->build);
 }
 
+// The log's file name: the product part of the identifier and the version, as the zip is named,
+// cut to characters that need no quoting and that no engine expands (no blank, quotation mark or %).
+std::string LogFileName(const DeployFacts& facts) {
+  std::string name = facts.identifier.substr(facts.identifier.rfind('.') + 1) + "-" + facts.productVersion;
+  std::erase_if(name, [](char c) {
+    return !((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+             c == '_');
+  });
+  return name + "-setup.log";
+}
+
 }  // namespace
+
+InstallAccount InstallAccountOf(InstallScope scope) {
+  return scope == InstallScope::kUser ? InstallAccount::kUser : InstallAccount::kSystem;
+}
+
+// The installer does not start without its log (1622, as msiexec does for /l), so the folder must
+// be one where the account can make the file, and write it again on the next run.
+// - As the system: its own temporary folder, written out rather than as %WINDIR%\Temp so that it
+//   does not depend on the engine expanding variables; the system may write there.
+// - As a user: not C:\Windows\Temp, where users may make files but only a file's maker may write to
+//   it, so that the second user of a machine would find the first one's log there and fail. The
+//   user's own %TEMP% instead: no per-user folder has a fixed path, so this one relies on the
+//   engine expanding the variable in the environment of the account it starts setup.exe as. The
+//   path holds a blank where the name of the user's profile folder does ("C:\Users\Ann Lee"), and
+//   setup.exe then takes the rest for a property, which the installer refuses (1639).
+std::string InstallLogPath(const DeployFacts& facts, InstallAccount account) {
+  return (account == InstallAccount::kSystem ? "C:\\Windows\\Temp\\" : "%TEMP%\\") + LogFileName(facts);
+}
+
+// ALLUSERS=2 lets the installer choose: by the user's rights up to Windows Installer 4.5, by
+// MSIINSTALLPERUSER from 5.0 (Windows 7) on, which a package that offers both scopes often sets
+// to 1, and as the system a per-user installation lands in the system account's own profile.
+// ALLUSERS=1, given after CmdLine's properties, which it then overrides, installs per machine on
+// every Windows, as the system account may.
+std::string InstallCommandWithLog(const DeployFacts& facts, InstallAccount account) {
+  std::string command = "setup.exe /S /debuglog " + InstallLogPath(facts, account);
+  if (account == InstallAccount::kSystem && facts.scope == InstallScope::kEither) command += " ALLUSERS=1";
+  return command;
+}
 
 std::optional<SystemVersion> LowestSystem(const OsView& os) {
   const auto order = [](const OsRequirement& r) {

@@ -25,6 +25,19 @@ struct DeployFacts {
   std::string url, sha256;     // of the zip: where it is downloaded from, its hash in upper-case hex
 };
 
+// The account a deployment engine starts setup.exe as: the user's for a per-user package (as the
+// system it would install into the system account's own profile, where no user sees it), the
+// system's for one per machine or either way.
+enum class InstallAccount { kSystem, kUser };
+InstallAccount InstallAccountOf(InstallScope scope);
+
+// Where the installer's log goes when setup.exe runs as that account: a path without blanks,
+// since setup.exe takes /debuglog's path as written, quotation marks included.
+std::string InstallLogPath(const DeployFacts& facts, InstallAccount account);
+// The command that installs the package as that account: /S, /debuglog with InstallLogPath, and,
+// for a package that can install either way run as the system, ALLUSERS=1 (see the .cpp).
+std::string InstallCommandWithLog(const DeployFacts& facts, InstallAccount account);
+
 // The lowest system an enabled entry of the folder accepts; nullopt when no entry can be met.
 std::optional<SystemVersion> LowestSystem(const OsView& os);
 

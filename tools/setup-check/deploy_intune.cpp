@@ -1,11 +1,14 @@
-// The body of an Intune Win32 app for Microsoft Graph (POST deviceAppManagement/mobileApps), for
-// the .intunewin that Microsoft's packaging tool makes of the folder with setup.exe as setup file.
+// The body of an Intune Win32 app for Microsoft Graph (POST beta/deviceAppManagement/mobileApps),
+// for the .intunewin written beside it, with setup.exe as setup file.
 
 #include <array>
+#include <filesystem>
 #include <nlohmann/json.hpp>
+#include <string>
 #include <utility>
 
 #include "tools/setup-check/deploy_descriptions.h"
+#include "tools/setup-check/deploy_intunewin.h"
 
 namespace setup::check {
 namespace {
@@ -21,9 +24,12 @@ constexpr std::array<std::pair<int, const char*>, 5> kReturnCodes = {{
     {1618, "retry"},
 }};
 
-// A package for x86 installs on x64 Windows as well.
+// allowedArchitectures, the flags Graph takes with arm64 (applicableArchitectures takes only x86
+// and x64). A package for x86 installs on x64 Windows as well; Arm code runs only on the Arm64
+// Windows that Intune installs Win32 apps on.
 const char* ArchitecturesOf(const std::string& architecture) {
-  return architecture == "x86" ? "x86,x64" : architecture.c_str();
+  if (architecture == "x86") return "x86,x64";
+  return architecture == "x64" ? "x64" : "arm64";
 }
 
 const char* PackageTypeOf(InstallScope scope) {
@@ -34,6 +40,7 @@ const char* PackageTypeOf(InstallScope scope) {
 }  // namespace
 
 DescriptionFile IntuneApp(const DeployFacts& facts) {
+  const InstallAccount account = InstallAccountOf(facts.scope);
   Json returnCodes = Json::array();
   for (const auto& [code, type] : kReturnCodes) {
     returnCodes.push_back(
@@ -58,17 +65,21 @@ DescriptionFile IntuneApp(const DeployFacts& facts) {
       {"description", facts.description},
       {"publisher", facts.manufacturer},
       {"displayVersion", facts.productVersion},
-      {"fileName", "setup.intunewin"},
+      {"fileName", std::filesystem::path(kIntuneWinPath).filename().string()},
       {"setupFilePath", "setup.exe"},
-      {"installCommandLine", "setup.exe /S"},
+      {"installCommandLine", InstallCommandWithLog(facts, account)},
       {"uninstallCommandLine", "setup.exe /x /S"},
-      {"applicableArchitectures", ArchitecturesOf(facts.architecture)},
+      // Set beside allowedArchitectures, Graph keeps it none.
+      {"applicableArchitectures", "none"},
+      {"allowedArchitectures", ArchitecturesOf(facts.architecture)},
       // The lowest Windows Intune installs Win32 apps on.
       {"minimumSupportedOperatingSystem",
        {{"@odata.type", "microsoft.graph.windowsMinimumOperatingSystem"}, {"v10_1607", true}}},
       {"installExperience",
        {{"@odata.type", "microsoft.graph.win32LobAppInstallExperience"},
-        {"runAsAccount", "system"},
+        // As the system, a per-user package would land in the system's profile, where detection
+        // finds it while the users get nothing.
+        {"runAsAccount", account == InstallAccount::kUser ? "user" : "system"},
         {"deviceRestartBehavior", "basedOnReturnCode"}}},
       {"returnCodes", returnCodes},
       {"rules", Json::array({detection})},

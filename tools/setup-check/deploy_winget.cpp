@@ -1,11 +1,15 @@
 // winget's multi-file manifest for the distribution shipped as one zip, whose setup.exe winget runs.
 
+#include <unicode/translit.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
 #include <yaml-cpp/yaml.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <functional>
+#include <memory>
 #include <ranges>
 
 #include "setup/base/chars.h"
@@ -22,10 +26,12 @@ struct ReturnCode {
 };
 
 // winget gives the Windows Installer's codes these responses by default for an MSI installer and
-// none for an EXE, yet setup.exe ends with the installer's own code. 1 is setup.exe's: in a folder
-// the check passed, started with winget's switches, it ends so only where the system is not one
-// the folder accepts (message 1150) or msi.dll is missing or unusable; both are the system's, and
-// a retry cannot help.
+// none for an EXE, yet setup.exe ends with the installer's own code. As for an MSI, winget reports
+// 3010 (rebootRequiredToFinish) as a success that asks for a restart, and 1641 (rebootInitiated) as
+// a failure: the installation is done, but Windows is restarting under it. 1 is setup.exe's: in a
+// folder the check passed, started with winget's switches, it ends so only where the system is not
+// one the folder accepts (message 1150) or msi.dll is missing or unusable; both are the system's,
+// and a retry cannot help.
 constexpr std::array<ReturnCode, 20> kReturnCodes = {{
     {1618, "installInProgress"},  {112, "diskFull"},
     {1601, "contactSupport"},     {3010, "rebootRequiredToFinish"},
@@ -46,6 +52,21 @@ void Quoted(YAML::Emitter& out, const char* key, const std::string& text) {
 }
 
 void Word(YAML::Emitter& out, const char* key, const char* word) { out << YAML::Key << key << YAML::Value << word; }
+
+struct Switch {
+  const char* mode;  // the InstallModes entry the switch serves
+  const char* key;
+  const char* value;
+};
+
+// /S for both: setup.exe shows nothing then, which is all silentWithProgress asks (no question to
+// answer). No Log switch: winget always passes one, with a path in the user's profile, and setup.exe
+// keeps quotation marks in the /debuglog path, so a quoted path never opens, while an unquoted
+// one with a blank splits into a property the installer refuses (1639).
+constexpr std::array<Switch, 2> kSwitches = {{
+    {"silent", "Silent", "/S"},
+    {"silentWithProgress", "SilentWithProgress", "/S"},
+}};
 
 std::string Manifest(const char* type, const DeployFacts& facts, const std::function<void(YAML::Emitter&)>& fields) {
   YAML::Emitter out;
@@ -71,14 +92,11 @@ void InstallerFields(YAML::Emitter& out, const DeployFacts& facts) {
   out << YAML::EndMap << YAML::EndSeq;
   if (facts.scope != InstallScope::kEither)
     Word(out, "Scope", facts.scope == InstallScope::kMachine ? "machine" : "user");
-  out << YAML::Key << "InstallModes" << YAML::Value << YAML::Flow << YAML::BeginSeq << "interactive"
-      << "silent" << YAML::EndSeq;
-  // No Log switch: winget always passes one, with a path in the user's profile, and setup.exe
-  // keeps quotation marks in the /debuglog path, so a quoted path never opens, while an unquoted
-  // one with a blank splits into a property the installer refuses (1639).
+  out << YAML::Key << "InstallModes" << YAML::Value << YAML::Flow << YAML::BeginSeq << "interactive";
+  for (const Switch& given : kSwitches) out << given.mode;
+  out << YAML::EndSeq;
   out << YAML::Key << "InstallerSwitches" << YAML::Value << YAML::BeginMap;
-  Word(out, "Silent", "/S");
-  Word(out, "SilentWithProgress", "/S");
+  for (const Switch& given : kSwitches) Word(out, given.key, given.value);
   out << YAML::EndMap;
   out << YAML::Key << "ExpectedReturnCodes" << YAML::Value << YAML::BeginSeq;
   for (const ReturnCode& code : kReturnCodes) {
@@ -89,13 +107,20 @@ void InstallerFields(YAML::Emitter& out, const DeployFacts& facts) {
   out << YAML::EndSeq;
   Word(out, "UpgradeBehavior", "install");
   Quoted(out, "ProductCode", facts.productCode);
-  if (facts.scope == InstallScope::kMachine) Word(out, "ElevationRequirement", "elevatesSelf");
+  // setup.exe /S sets the installer's UI level to none, at which it cannot ask for consent, and
+  // winget starts an installer elevated itself only for elevationRequired. A per-user package needs
+  // no elevation and still installs from an elevated shell, so nothing is said (elevationProhibited
+  // would refuse that shell); nor for either way, where a package that sets MSIINSTALLPERUSER=1
+  // installs per user without elevation, and elevated with an administrator's credentials would
+  // install for that administrator instead.
+  if (facts.scope == InstallScope::kMachine) Word(out, "ElevationRequirement", "elevationRequired");
   // What the Windows Installer registers: without it winget takes the product for an EXE's and
-  // cannot upgrade it ("install technology is different").
+  // cannot upgrade it ("install technology is different"). No DisplayVersion: the installer
+  // registers the ProductVersion, which is the PackageVersion, and winget-pkgs asks for it to be
+  // left out then.
   out << YAML::Key << "AppsAndFeaturesEntries" << YAML::Value << YAML::BeginSeq << YAML::BeginMap;
   Quoted(out, "DisplayName", facts.productName);
   Quoted(out, "Publisher", facts.manufacturer);
-  Quoted(out, "DisplayVersion", facts.productVersion);
   Quoted(out, "ProductCode", facts.productCode);
   if (!facts.upgradeCode.empty()) Quoted(out, "UpgradeCode", facts.upgradeCode);
   Word(out, "InstallerType", "msi");
@@ -115,10 +140,16 @@ size_t Characters(TextView text) {
   return std::ranges::count_if(text, [](char16_t c) { return c < 0xDC00 || c > 0xDFFF; });
 }
 
-std::string IdentifierPart(TextView name) {
+// A name's letters and digits in ASCII, 32 at most: ICU writes every script in Latin letters and
+// those in ASCII ("Tëst" Test, "Ελληνικά" Ellenika), once blanks and symbols are gone, which
+// would otherwise come back as letters ("©" as "(C)").
+std::string IdentifierPart(const icu::Transliterator& toAscii, TextView name) {
+  icu::UnicodeString text(name.data(), static_cast<int32_t>(name.size()));
+  toAscii.transliterate(text);
   std::string part;
-  for (const char16_t c : name) {
-    if (c < 0x80 && std::isalnum(c) != 0 && part.size() < 32) part += static_cast<char>(c);
+  for (int32_t i = 0; i < text.length() && part.size() < 32; ++i) {
+    const char16_t c = text[i];
+    if (c < 0x80 && std::isalnum(c) != 0) part += static_cast<char>(c);
   }
   return part;
 }
@@ -144,15 +175,19 @@ std::vector<DescriptionFile> WingetManifests(const DeployFacts& facts) {
   };
 }
 
-bool IsWingetUrl(std::string_view url) {
+std::string WingetUrlRefusal(std::string_view url) {
   const Text text = FromUtf8(url);
-  const size_t scheme = text.find(u"://");
-  if (scheme == Text::npos || (!EqualsIgnoringAsciiCase(text.substr(0, scheme), u"http") &&
-                               !EqualsIgnoringAsciiCase(text.substr(0, scheme), u"https"))) {
-    return false;
+  constexpr TextView kScheme = u"https://";
+  // winget-pkgs and wingetcreate take no plain HTTP, whose download anyone on the way can change.
+  if (!EqualsIgnoringAsciiCase(TextView(text).substr(0, kScheme.size()), kScheme)) return "https:// only";
+  if (text.size() == kScheme.size() || TextView(u"/?#").find(text[kScheme.size()]) != TextView::npos) {
+    return "no host after https://";
   }
-  // The pattern's "." takes no line end.
-  return scheme + 3 < text.size() && Characters(text) <= 2048 && text.find_first_of(u"\r\n\u2028\u2029") == Text::npos;
+  // A blank ends the URL where the download reads it, and the schema's "." takes no line end.
+  if (std::ranges::any_of(text, [](char16_t c) { return u_isUWhiteSpace(c) != 0 || u_iscntrl(c) != 0; })) {
+    return "no blanks or control characters (write a blank as %20)";
+  }
+  return Characters(text) <= 2048 ? "" : "2048 characters at most";
 }
 
 bool IsWingetIdentifier(std::string_view id) {
@@ -175,8 +210,14 @@ bool IsWingetVersion(std::string_view version) {
 }
 
 std::string WingetIdentifierOf(TextView manufacturer, TextView productName) {
-  const std::string publisher = IdentifierPart(manufacturer);
-  const std::string product = IdentifierPart(productName);
+  // NFC first: letters written as a base and its marks become one, and a filter before the first
+  // transform would apply to all of them.
+  UErrorCode status = U_ZERO_ERROR;
+  const std::unique_ptr<icu::Transliterator> toAscii(icu::Transliterator::createInstance(
+      icu::UnicodeString(u"NFC; [^[:L:][:M:][:N:]] Remove; Any-Latin; Latin-ASCII"), UTRANS_FORWARD, status));
+  if (U_FAILURE(status) != 0 || toAscii == nullptr) return {};
+  const std::string publisher = IdentifierPart(*toAscii, manufacturer);
+  const std::string product = IdentifierPart(*toAscii, productName);
   return publisher.empty() || product.empty() ? std::string() : publisher + "." + product;
 }
 
