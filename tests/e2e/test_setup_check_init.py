@@ -1,10 +1,13 @@
 """setup-check --init on a product of its own: the folder it writes passes the check without a
-problem, and setup.exe in it installs the package under Wine and finds it installed afterwards."""
+problem, and setup.exe in it installs the package under Wine and finds it installed afterwards;
+the translated messages it writes in UTF-8 are what setup.exe shows."""
 
 from __future__ import annotations
 
 import json
+import os
 import shutil
+import subprocess
 import sys
 import unittest
 from pathlib import Path
@@ -15,6 +18,8 @@ import wineharness as wh  # noqa: E402
 QUILL_CODE = "{3C9A7E51-0B2D-4F68-A1E4-5D7C9B3F2A10}"
 QUILL_SECOND_CODE = "{3C9A7E51-0B2D-4F68-A1E4-5D7C9B3F2A11}"
 QUILL_VERSION = "3.2.1"
+HOST_CHECK = Path(os.environ.get("SETUP_HOST_CHECK", wh.REPO / "build" / "host" / "setup-check"))
+LANGUAGES = wh.REPO / "tools" / "setup-check" / "languages"
 PREFIX_SYSTEM = ["--os", "6.1.7601.1.0", "--language", "0x0409", "--engine", "4.5.6001.22308"]
 
 # Another maker's product: its own name, codes and a three-part version; engine 3.1; three files,
@@ -61,6 +66,13 @@ def build_quill_packages(folder: Path) -> tuple:
     second = wh.build_package(folder / "quill-second.msi", wxs=wxs, file_versions=versions,
                               defines={"ProductCode": QUILL_SECOND_CODE, "Folder": "Quill Notes Second"})
     return main, second
+
+
+def language_text(code: str, key: str) -> str:
+    """A key's text in languages/CODE.txt, the source --init fills in."""
+    lines = (LANGUAGES / f"{code}.txt").read_text(encoding="utf-8").splitlines()
+    (text,) = [line.split("=", 1)[1] for line in lines if line.split("=", 1)[0] == key]
+    return text
 
 
 class InitWritesAFolderThatInstallsTest(wh.SetupTestCase):
@@ -154,6 +166,25 @@ class InitWritesAFolderThatInstallsTest(wh.SetupTestCase):
         self.prefix.uninstall(QUILL_CODE)
         instance = self.run_setup("/S", label="quill-instance")
         self.assertEqual(self.installs(instance), ["TRANSFORMS=:Second.mst; REBOOT=ReallySuppress"])
+
+    def test_setup_exe_shows_message_1150_as_the_language_file_says_it(self):
+        if not HOST_CHECK.is_file():
+            self.skipTest("the host build's setup-check is not built yet")
+        # Windows 7 in the prefix, Windows 10 in the folder: every run ends at message 1150.
+        self.addCleanup(self.prefix.reset_windows_version)
+        self.prefix.set_windows_version("win7")
+        init = subprocess.run([str(HOST_CHECK), "--init", str(self.package), str(self.folder), "--min-os", "10",
+                               "--languages", "de,zh", "--setup-exe", str(self.setup_exe)],
+                              capture_output=True, text=True, check=False)
+        self.assertEqual(init.returncode, 0, init.stdout + init.stderr)
+        for code, file in (("de", "0x0407.ini"), ("zh", "0x0804.ini")):
+            with self.subTest(code):
+                message = language_text(code, "1150").replace("{product}", "Quill Notes")
+                message = message.replace("{windows}", "Windows 10")
+                self.assertIn(f"1150={message}\r\n", (self.folder / file).read_bytes().decode("utf-8-sig"))
+                launch = self.run_setup(f"/l {code}", label=f"init-{code}")
+                self.assertEqual(launch.exit_code, 1, launch.run.stderr[-2000:])
+                self.assertEqual(launch.call("user32.MessageBoxW").text(1), message)
 
     def test_no_copy_names_the_package_where_it_lies(self):
         self.assertEqual(self.init("--no-copy").exit_code, 3, "the package is on Z:, the folder on C:")
