@@ -13,6 +13,7 @@
 #include <regex>
 #include <set>
 
+#include "tests/check/deploy_folder.h"
 #include "tests/unit/check/check_folder.h"
 #include "tools/setup-check/check_options.h"
 #include "tools/setup-check/deploy_archive.h"
@@ -23,7 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kUrl[] = "https://downloads.example/product-2.0.1.zip";
 constexpr char kId[] = "ExampleMakers.Product";
 
 // The fields winget's 1.10.0 schemas constrain, as they constrain them; each must be present.
@@ -86,25 +86,8 @@ void Collect(const YAML::Node& node, std::string_view path, std::vector<YAML::No
 
 Text HostForm(const Text& windowsPath) { return FromUtf8(HostPathOf(windowsPath)); }
 
-// The check's clean folder with setup.exe and the names and codes a package gives the engines.
-struct DeployFolder {
-  DeployFolder() {
-    folder.dir.Write("setup.exe", "MZ");
-    auto& properties = folder.Package().properties;
-    properties[u"ProductName"] = u"Product";
-    properties[u"Manufacturer"] = u"Example Makers";
-    properties[u"UpgradeCode"] = u"{33333333-3333-3333-3333-333333333333}";
-    properties[u"ALLUSERS"] = u"1";
-    options.distribution = HostForm(folder.dir.folder());
-    options.outDir = HostForm(out.folder());
-    options.url = FromUtf8(kUrl);
-  }
-
-  int Deploy() {
-    report.clear();
-    return WriteDeployment(options, folder.msi.Module(), report);
-  }
-  fs::path Out(const std::string& name) const { return fs::path(HostPathOf(out.path())) / name; }
+// The shared folder, with what these tests read back of the engines' files.
+struct DeployedFolder : DeployFolder {
   YAML::Node Manifest(const std::string& suffix) const {
     return YAML::LoadFile(Out("winget/" + std::string(kId) + suffix + ".yaml").string());
   }
@@ -117,14 +100,9 @@ struct DeployFolder {
     std::sort(names.begin(), names.end());
     return names;
   }
-
-  CheckFolder folder;
-  setup::testing::TempDir out;
-  DeployOptions options;
-  std::string report;
 };
 
-class Deploying : public ::testing::Test, public DeployFolder {};
+class Deploying : public ::testing::Test, public DeployedFolder {};
 
 TEST_F(Deploying, WritesEveryWingetFieldAsTheSchemaConstrainsIt) {
   ASSERT_EQ(Deploy(), 0) << report;
@@ -230,43 +208,43 @@ TEST(WingetManifests, QuotesEveryTextSoThatItReadsBackAsText) {
 TEST(DeployInput, IsRefusedWithoutLeavingAnythingBehind) {
   const struct {
     const char* what;
-    std::function<void(DeployFolder&)> arrange;
+    std::function<void(DeployedFolder&)> arrange;
     int exitCode;
     const char* message;
   } cases[] = {
-      {"a folder with errors", [](DeployFolder& d) { d.folder.EditSettings("ProductCode={1111", "ProductCode={9111"); },
+      {"a folder with errors", [](DeployedFolder& d) { d.folder.EditSettings("ProductCode={1111", "ProductCode={9111"); },
        2, "the folder has errors"},
       // The check's own error: the program stops reading a package at the missing property.
       {"a package without ProductVersion",
-       [](DeployFolder& d) {
+       [](DeployedFolder& d) {
          d.folder.Package().properties.erase(u"ProductVersion");
          d.folder.EditSettings("ProductVersion=2.0.1\r\n", "");
        },
        2, "[package-unreadable]"},
-      {"a package without ProductCode", [](DeployFolder& d) { d.folder.Package().properties.erase(u"ProductCode"); }, 2,
+      {"a package without ProductCode", [](DeployedFolder& d) { d.folder.Package().properties.erase(u"ProductCode"); }, 2,
        "[package-unreadable]"},
-      {"a package without Manufacturer", [](DeployFolder& d) { d.folder.Package().properties.erase(u"Manufacturer"); },
+      {"a package without Manufacturer", [](DeployedFolder& d) { d.folder.Package().properties.erase(u"Manufacturer"); },
        3, "Manufacturer"},
-      {"a platform winget does not know", [](DeployFolder& d) { d.folder.Package().summary[7].text = u"Intel64;1033"; },
+      {"a platform winget does not know", [](DeployedFolder& d) { d.folder.Package().summary[7].text = u"Intel64;1033"; },
        3, "Intel64"},
-      {"a URL winget refuses", [](DeployFolder& d) { d.options.url = u"http://downloads.example/p.zip"; }, 3,
+      {"a URL winget refuses", [](DeployedFolder& d) { d.options.url = u"http://downloads.example/p.zip"; }, 3,
        "--url http://downloads.example/p.zip is not one winget takes: https:// only"},
-      {"an identifier winget refuses", [](DeployFolder& d) { d.options.id = u"Example Makers.Product"; }, 3, "--id"},
+      {"an identifier winget refuses", [](DeployedFolder& d) { d.options.id = u"Example Makers.Product"; }, 3, "--id"},
       {"a maker named in symbols only",
-       [](DeployFolder& d) { d.folder.Package().properties[u"Manufacturer"] = u"★ ☆"; }, 3,
+       [](DeployedFolder& d) { d.folder.Package().properties[u"Manufacturer"] = u"★ ☆"; }, 3,
        "give --id PUBLISHER.PRODUCT"},
-      {"a --zip that does not exist", [](DeployFolder& d) { d.options.zip = HostForm(d.out.PathOf("none.zip")); }, 3,
+      {"a --zip that does not exist", [](DeployedFolder& d) { d.options.zip = HostForm(d.out.PathOf("none.zip")); }, 3,
        "no such file"},
-      {"files that exist, without --force", [](DeployFolder& d) { d.Deploy(); }, 3, "--force overwrites them"},
+      {"files that exist, without --force", [](DeployedFolder& d) { d.Deploy(); }, 3, "--force overwrites them"},
       {"an OUT_DIR below a file",
-       [](DeployFolder& d) { d.options.outDir = HostForm(d.out.Write("file", "")) + u"/out"; }, 3, "cannot write"},
+       [](DeployedFolder& d) { d.options.outDir = HostForm(d.out.Write("file", "")) + u"/out"; }, 3, "cannot write"},
       // The winget files and the zip are written before the Intune body fails: all go again.
-      {"an OUT_DIR that takes only some files", [](DeployFolder& d) { d.out.Write("intune", "a file"); }, 3,
+      {"an OUT_DIR that takes only some files", [](DeployedFolder& d) { d.out.Write("intune", "a file"); }, 3,
        "cannot write"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    DeployFolder fresh;
+    DeployedFolder fresh;
     c.arrange(fresh);
     const std::vector<std::string> before = fresh.Written();
     EXPECT_EQ(fresh.Deploy(), c.exitCode) << fresh.report;
@@ -353,7 +331,7 @@ TEST(DeployZip, IsTakenOnlyWhenItHoldsTheFolderAndNoOtherDistribution) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    DeployFolder fresh;
+    DeployedFolder fresh;
     const setup::testing::TempDir zips;
     const fs::path zip = HostPathOf(zips.PathOf("product.zip"));
     std::string error;
