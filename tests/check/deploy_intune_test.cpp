@@ -33,21 +33,20 @@ TEST(IntuneApp, InstallsEachKindOfPackageAsItsAccountWithTheLogOnItsArchitecture
     InstallScope scope;
     const char* architecture;
     const char* runAs;
-    const char* packageType;
     const char* install;
     const char* allowed;
   } cases[] = {
-      {InstallScope::kMachine, "x86", "system", "perMachine",
+      {InstallScope::kMachine, "x86", "system",
        R"(setup.exe /S /debuglog C:\Windows\Temp\Product-2.0.1-setup.log)", "x86,x64"},
-      {InstallScope::kUser, "x64", "user", "perUser", R"(setup.exe /S /debuglog %TEMP%\Product-2.0.1-setup.log)",
+      {InstallScope::kUser, "x64", "user", R"(setup.exe /S /debuglog %TEMP%\Product-2.0.1-setup.log)",
        "x64"},
-      {InstallScope::kEither, "arm64", "system", "dualPurpose",
+      {InstallScope::kEither, "arm64", "system",
        R"(setup.exe /S /debuglog C:\Windows\Temp\Product-2.0.1-setup.log ALLUSERS=1)", "arm64"},
-      {InstallScope::kMachine, "arm", "system", "perMachine",
+      {InstallScope::kMachine, "arm", "system",
        R"(setup.exe /S /debuglog C:\Windows\Temp\Product-2.0.1-setup.log)", "arm64"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.packageType + std::string(" ") + c.architecture);
+    SCOPED_TRACE(c.install + std::string(" ") + c.architecture);
     DeployFacts facts;
     facts.identifier = "Example.Product";
     facts.productVersion = "2.0.1";
@@ -55,7 +54,6 @@ TEST(IntuneApp, InstallsEachKindOfPackageAsItsAccountWithTheLogOnItsArchitecture
     facts.architecture = c.architecture;
     const nlohmann::json app = nlohmann::json::parse(IntuneApp(facts).bytes);
     EXPECT_EQ(app["installExperience"]["runAsAccount"], c.runAs);
-    EXPECT_EQ(app["msiInformation"]["packageType"], c.packageType);
     EXPECT_EQ(app["installCommandLine"], c.install);
     EXPECT_EQ(app["allowedArchitectures"], c.allowed);
     EXPECT_EQ(app["applicableArchitectures"], "none");
