@@ -10,6 +10,13 @@ namespace {
 // Bit 10 is where the default sublanguage (1) starts in a language identifier.
 constexpr uint32_t kDefaultSublanguageBit = 0x0400;
 
+// A code outside the table keeps the user's primary language in its default sublanguage.
+void ApplyLanguageCode(SetupContext& context, TextView code) {
+  const LanguageCode* known = FindLanguageCode(code);
+  context.state.language.codeKnown = known != nullptr;
+  context.languageId = known != nullptr ? known->languageId : (context.languageId & 0xFFFF) | kDefaultSublanguageBit;
+}
+
 }  // namespace
 
 void SetupContext::ApplyCommandLine() {
@@ -19,24 +26,19 @@ void SetupContext::ApplyCommandLine() {
 
   if (parser.IsPresent(u"a")) {
     installMode = kAdministrativeInstall;
-  } else if (parser.IsPresent(u"x")) {
+  } else if (parser.IsPresent(kRemovalOption)) {
     installMode = kRemoval;
   }
   if (parser.IsPresent(u"?")) {
     usageRequested = true;
     usageText = parser.BuildUsage();
   }
-  if (parser.IsPresent(u"S")) uiLevel = kUiLevelNone;
-  if (parser.IsPresent(kLanguageOption)) languageId = LanguageFromCode(parser.GetText(kLanguageOption));
-  if (parser.IsPresent(u"debuglog")) debugLogPath = parser.GetText(u"debuglog");
+  if (parser.IsPresent(kSilentOption)) uiLevel = kUiLevelNone;
+  if (parser.IsPresent(kLanguageOption)) ApplyLanguageCode(*this, parser.GetText(kLanguageOption));
+  if (parser.IsPresent(kDebugLogOption)) debugLogPath = parser.GetText(kDebugLogOption);
 
   if (parser.PositionalCount() > 0 && !installProperties.empty()) installProperties += u' ';
   for (size_t i = 0; i < parser.PositionalCount(); ++i) installProperties += parser.GetPositional(i) + u' ';
-}
-
-uint32_t SetupContext::LanguageFromCode(TextView code) const {
-  if (const LanguageCode* known = FindLanguageCode(code)) return known->languageId;
-  return (languageId & 0xFFFF) | kDefaultSublanguageBit;
 }
 
 }  // namespace setup

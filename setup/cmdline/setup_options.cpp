@@ -9,11 +9,11 @@ namespace setup {
 // the required bit being absent.
 const OptionSpec kSetupOptions[] = {
     {kValueOption, kLanguageOption, u"", u"language", kTextValue, kOptional},
-    {kSwitch, u"S", u"", u"Silent", kTextValue, 0},
+    {kSwitch, kSilentOption, u"", u"Silent", kTextValue, 0},
     {kSwitch, u"a", u"", u"admin install", kTextValue, 0},
-    {kSwitch, u"x", u"", u"uninstall", kTextValue, 0},
+    {kSwitch, kRemovalOption, u"", u"uninstall", kTextValue, 0},
     {kValueOption, kInstanceOption, u"", u"instance", kTextValue, kOptional},
-    {kValueOption, u"debuglog", u"", u"debuglog", kTextValue, kOptional},
+    {kValueOption, kDebugLogOption, u"", u"debuglog", kTextValue, kOptional},
     {kSwitch, u"?", u"", u"Usage", kTextValue, kHelp | kOptional},
     {kPositional, u"", u"", u"input params", kTextValue, kOptional | kRepeatable},
     {kEndOfTable, u"", u"", u"", kTextValue, 0},

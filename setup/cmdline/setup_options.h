@@ -23,9 +23,13 @@ extern const std::array<LanguageCode, 15> kLanguageCodes;
 // The table's row for a code; null for any other text.
 const LanguageCode* FindLanguageCode(TextView code);
 
-// Two names of the table, which setup-check also reads back from a run's parse.
+// The names of the table that setup-check also uses: it reads the language and the instance back
+// from a run's parse, and writes the others into the commands deployment engines start setup.exe with.
 inline constexpr char16_t kLanguageOption[] = u"l";
 inline constexpr char16_t kInstanceOption[] = u"instance";
+inline constexpr char16_t kSilentOption[] = u"S";
+inline constexpr char16_t kRemovalOption[] = u"x";
+inline constexpr char16_t kDebugLogOption[] = u"debuglog";
 
 // Sets the parser up for the program's own options (short options only) over the whole
 // command line, program path first, and parses it; returns what Parse returns.

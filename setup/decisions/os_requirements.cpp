@@ -1,7 +1,5 @@
 #include "setup/decisions/os_requirements.h"
 
-#include <algorithm>
-
 #include "setup/base/numbers.h"
 #include "setup/decisions/settings_names.h"
 #include "setup/driver/setup_context.h"
@@ -18,13 +16,8 @@ OsRequirement OsRequirementOf(const SettingsSection& entry) {
   requirement.major = static_cast<uint32_t>(version.components[0]);
   requirement.minor = static_cast<uint32_t>(version.components[1]);
   requirement.build = static_cast<uint32_t>(version.components[2]);
-  // The low 16 bits hold the service pack, major in the high byte: 512 is service pack 2.0.
   const Text servicePack = entry.GetValue(kServicePackKey);
-  if (!servicePack.empty()) {
-    const uint32_t word = ParseUnsignedDecimal(servicePack).value;
-    requirement.servicePackMajor = static_cast<uint16_t>((word >> 8) & 0xFF);
-    requirement.servicePackMinor = static_cast<uint16_t>(word & 0xFF);
-  }
+  if (!servicePack.empty()) SetServicePack(ParseUnsignedDecimal(servicePack).value, requirement);
   return requirement;
 }
 
@@ -32,30 +25,33 @@ bool IsNeverMet(const OsRequirement& requirement) {
   return requirement.major == kNeverMet || requirement.minor == kNeverMet || requirement.build == kNeverMet;
 }
 
-SystemsList SystemsListOf(const SettingsFile& settings) {
-  const SettingsSection msiVersion = settings.GetSection(kMsiVersionSection);
-  const Text requiredEngine = msiVersion.GetKeyAt(0);
-  return {requiredEngine, msiVersion.GetValue(requiredEngine)};
-}
-
-std::vector<OsEntry> OsEntriesOf(const SettingsFile& settings, const Text& listSection) {
-  const SettingsSection list = settings.GetSection(listSection);
-  std::vector<OsEntry> entries;
+// Only the first key of [MsiVersion] in key order counts: the lowest engine, naming the list.
+// Its keys set to "1" name the entries, and the system is asked entry by entry until one is met.
+bool SetupContext::CheckOperatingSystem() {
+  SystemsCheck& check = state.systems;
+  check.reached = true;
+  const SettingsSection msiVersion = ReadSettingsSection(kMsiVersionSection, {}, true);
+  check.engineKeyCount = msiVersion.GetKeyCount();
+  check.requiredEngine = msiVersion.GetKeyAt(0);
+  check.listSection = msiVersion.GetValue(check.requiredEngine);
+  const SettingsSection list = ReadSettingsSection(check.listSection, {}, true);
+  check.listFound = settings.HasSection(check.listSection);
   for (size_t i = 0; i < list.GetKeyCount(); ++i) {
-    OsEntry& entry = entries.emplace_back();
+    OsEntry& entry = check.entries.emplace_back();
     entry.name = list.GetKeyAt(i);
     entry.value = list.GetValue(entry.name);
     entry.enabled = entry.value == kEnabledEntry;
-    entry.requirement = OsRequirementOf(settings.GetSection(entry.name));
+    const SettingsSection section = ReadSettingsSection(entry.name, kEntryKeys);
+    entry.sectionFound = settings.HasSection(entry.name);
+    entry.requirement = OsRequirementOf(section);
   }
-  return entries;
-}
-
-// The system is asked entry by entry, and no more once one passes.
-bool SetupContext::CheckOperatingSystem(const Text& listSection) const {
-  const std::vector<OsEntry> entries = OsEntriesOf(settings, listSection);
-  return std::any_of(entries.begin(), entries.end(),
-                     [this](const OsEntry& entry) { return entry.enabled && platform_->IsSystemAtLeast(entry.requirement); });
+  for (OsEntry& entry : check.entries) {
+    if (!entry.enabled) continue;
+    const bool met = platform_->IsSystemAtLeast(entry.requirement);
+    entry.answer = met ? EntryAnswer::kMet : EntryAnswer::kNotMet;
+    if (met) return check.supported = true;
+  }
+  return false;
 }
 
 }  // namespace setup

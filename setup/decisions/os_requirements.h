@@ -1,10 +1,9 @@
 #pragma once
 // Operating-system entries of the settings: which system each one asks for at least.
 
-#include <vector>
+#include <cstdint>
 
 #include "setup/platform/platform.h"
-#include "setup/settings/settings_file.h"
 #include "setup/settings/settings_section.h"
 
 namespace setup {
@@ -14,20 +13,12 @@ namespace setup {
 OsRequirement OsRequirementOf(const SettingsSection& entry);
 bool IsNeverMet(const OsRequirement& requirement);
 
-// Only the first key of [MsiVersion] in key order counts: the lowest engine, naming the list.
-struct SystemsList {
-  Text requiredEngine;
-  Text listSection;
-};
-SystemsList SystemsListOf(const SettingsFile& settings);
-
-// One key of the list in key order: only the value "1" enables its entry.
-struct OsEntry {
-  Text name;
-  Text value;
-  bool enabled = false;
-  OsRequirement requirement;
-};
-std::vector<OsEntry> OsEntriesOf(const SettingsFile& settings, const Text& listSection);
+// The ServicePack word holds the service pack's major number in its high byte and its minor
+// number in the low one: 512 is service pack 2.0.
+inline uint32_t ServicePackWord(uint16_t major, uint16_t minor) { return static_cast<uint32_t>(major) << 8 | minor; }
+inline void SetServicePack(uint32_t word, OsRequirement& requirement) {
+  requirement.servicePackMajor = static_cast<uint16_t>((word >> 8) & 0xFF);
+  requirement.servicePackMinor = static_cast<uint16_t>(word & 0xFF);
+}
 
 }  // namespace setup

@@ -21,33 +21,45 @@ Text LocalisedUsage(const SettingsSection& messages) {
   return any ? usage : Text();
 }
 
+// The language's own file, or English's when the folder has none for it.
+void LoadMessages(SetupContext& context, SettingsObserver* observer) {
+  LanguageChoice& choice = context.state.language;
+  choice.wanted = FormatHex4(context.languageId);
+  choice.fellBack = !context.platform().FileExists(context.moduleDirectory + choice.wanted + kLanguageFileExtension);
+  choice.chosen = choice.fellBack ? Text(kFallbackLanguage) : choice.wanted;
+  SettingsFile languageFile(context.platform(), observer);
+  choice.loaded = languageFile.Load(context.moduleDirectory + choice.chosen + kLanguageFileExtension);
+  // The section of the file actually loaded: a fallback file holds its own language's section.
+  context.messages = languageFile.GetSection(choice.chosen);
+}
+
 }  // namespace
+
+SettingsSection SetupContext::ReadSettingsSection(const Text& name, std::span<const char16_t* const> keys,
+                                                  bool anyKey) {
+  state.settingsRead.push_back({name, keys, anyKey});
+  return settings.GetSection(name);
+}
 
 bool SetupContext::LoadSettings(const Text& fileName) {
   if (!platform_->FileExists(moduleDirectory + fileName)) return false;
   // An unreadable file leaves the document empty; the checks below then fail on their own.
   settings.Load(moduleDirectory + fileName);
 
-  const SettingsSection startup = settings.GetSection(kStartupSection);
+  const SettingsSection startup = ReadSettingsSection(kStartupSection, kStartupKeys);
   productName = startup.GetValue(kProductKey);
-  packagePath = startup.GetValue(kPackageNameKey);
+  const Text packageSection = startup.GetValue(kPackageNameKey);
   productVersion = ParseVersion(startup.GetValue(kProductVersionKey));
   packageCode = startup.GetValue(kPackageCodeKey);
   logResults = startup.GetValue(kLogResultsKey) == u"Y";
   installProperties = startup.GetValue(kCmdLineKey);
   productCode = startup.GetValue(kProductCodeKey);
-  packagePath = moduleDirectory + settings.GetSection(packagePath).GetValue(kLocationKey);
+  state.packageLocation = ReadSettingsSection(packageSection, kPackageKeys).GetValue(kLocationKey);
+  packagePath = moduleDirectory + state.packageLocation;
 
   // After the settings, so that free parameters follow CmdLine and /l picks the language file.
   ApplyCommandLine();
-
-  Text language = FormatHex4(languageId);
-  if (!platform_->FileExists(moduleDirectory + language + kLanguageFileExtension)) language = kFallbackLanguage;
-  observer_->LanguageChosen(language);
-  SettingsFile languageFile(*platform_, observer_->Settings());
-  languageFile.Load(moduleDirectory + language + kLanguageFileExtension);
-  // The section of the file actually loaded: a fallback file holds its own language's section.
-  messages = languageFile.GetSection(language);
+  LoadMessages(*this, observer_->Settings());
 
   if (usageRequested) {
     const Text localised = LocalisedUsage(messages);
@@ -55,14 +67,11 @@ bool SetupContext::LoadSettings(const Text& fileName) {
     return false;
   }
 
-  const SystemsList systems = SystemsListOf(settings);
-  const bool supported = CheckOperatingSystem(systems.listSection);
-  observer_->SystemChecked(supported);
-  if (!supported) {
+  if (!CheckOperatingSystem()) {
     platform_->ShowMessageBox(messages.GetValue(kUnsupportedSystemMessage), messageCaption, kIconInformation);
     return false;
   }
-  requiredMsiVersion = ParseVersion(systems.requiredEngine);
+  requiredMsiVersion = ParseVersion(state.systems.requiredEngine);
   return true;
 }
 

@@ -17,6 +17,7 @@ inline constexpr char16_t kProductCodeKey[] = u"ProductCode";
 inline constexpr std::array<const char16_t*, 7> kStartupKeys = {
     kProductKey, kPackageNameKey, kProductVersionKey, kPackageCodeKey, kLogResultsKey, kCmdLineKey, kProductCodeKey};
 inline constexpr char16_t kLocationKey[] = u"Location";  // in the section PackageName names
+inline constexpr std::array<const char16_t*, 1> kPackageKeys = {kLocationKey};
 
 // The first key of [MsiVersion] names the lowest engine and, as its value, the list of systems,
 // whose keys set to "1" name the entries.
@@ -39,6 +40,11 @@ inline constexpr std::array<const char16_t*, 4> kUsageMessages = {u"1203", u"120
 inline constexpr char16_t kInstanceFileName[] = u"setup.ini";
 inline constexpr char16_t kInstancesSection[] = u"Instances";
 inline constexpr char16_t kInstanceCountKey[] = u"count";
+inline constexpr std::array<const char16_t*, 1> kInstanceKeys = {kProductCodeKey};
+
+// The name the program ships under. The run takes its own name from the system instead; this one
+// is for whoever writes the folder or starts the program from it.
+inline constexpr char16_t kProgramFileName[] = u"setup.exe";
 
 inline constexpr char16_t kEngineInstallerName[] = u"instmsi30.exe";
 inline constexpr char16_t kAdministrativeUpdateMarker[] = u"admupdt.cfg";

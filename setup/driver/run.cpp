@@ -11,7 +11,7 @@
 namespace setup {
 namespace {
 
-int RunOnce(Platform& platform, MsiLibrary& processMsi, RunObserver& observer) {
+ExitCode RunOnce(Platform& platform, MsiLibrary& processMsi, RunObserver& observer) {
   // Declared in this order so that they are released as context, parser, text.
   const Text commandLine = platform.CommandLine();
   // This first parse only serves the usage text; the options take effect in settings loading.
@@ -19,9 +19,10 @@ int RunOnce(Platform& platform, MsiLibrary& processMsi, RunObserver& observer) {
   observer.CommandLineParsed(*parser, ParseSetupCommandLine(*parser, commandLine));
 
   SetupContext context(platform, processMsi, observer);
-  int result = kExitBeforeInstaller;
+  ExitCode result = kExitBeforeInstaller;
   if (context.LoadSettings(kSettingsFileName)) {
-    result = static_cast<int>(ComposeAndInstall(context));
+    result = InstallerExitCode(ComposeAndInstall(context));
+    context.state.exitIsInstallers = true;
   } else {
     platform.WriteStandardOutput(parser->BuildUsage());
   }
@@ -31,7 +32,7 @@ int RunOnce(Platform& platform, MsiLibrary& processMsi, RunObserver& observer) {
 
 }  // namespace
 
-int RunSetup(Platform& platform, MsiLibrary& processMsi, RunObserver& observer) {
+ExitCode RunSetup(Platform& platform, MsiLibrary& processMsi, RunObserver& observer) {
   try {
     return RunOnce(platform, processMsi, observer);
   } catch (const std::bad_alloc&) {

@@ -9,14 +9,18 @@ namespace setup {
 
 inline constexpr char16_t kSettingsFileName[] = u"Setup.ini";
 
-// The program's own exit codes; any other is the installer's result.
-inline constexpr int kExitBeforeInstaller = 1;
-inline constexpr int kExitNotEnoughMemory = 8;  // ERROR_NOT_ENOUGH_MEMORY
+// How the process ends: one of the program's own codes, or else the installer's result unchanged,
+// which deployment services read as the installation's outcome. Unscoped, so that a report keeps
+// it as the integer it is; a number becomes one only through InstallerExitCode.
+enum ExitCode : uint32_t {
+  kExitBeforeInstaller = 1,
+  kExitNotEnoughMemory = 8,  // ERROR_NOT_ENOUGH_MEMORY
+};
+constexpr ExitCode InstallerExitCode(MsiResult result) { return static_cast<ExitCode>(result); }
 
 // Settings loading decides whether the installation runs; when it does not, the usage text goes
-// to standard output and the run ends before the installer. Otherwise the exit code is the
-// installer's result. Running out of memory (a settings file too large for the process) ends in
-// the "Error" box with the system's text for that code.
-int RunSetup(Platform& platform, MsiLibrary& processMsi, RunObserver& observer = NoObserver());
+// to standard output and the run ends before the installer. Running out of memory (a settings
+// file too large for the process) ends in the "Error" box with the system's text for that code.
+ExitCode RunSetup(Platform& platform, MsiLibrary& processMsi, RunObserver& observer = NoObserver());
 
 }  // namespace setup

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "setup/base/text.h"
+#include "setup/driver/run_state.h"
 #include "setup/driver/version_number.h"
 #include "setup/installer/msi_library.h"
 #include "setup/installer/package_info.h"
@@ -21,23 +22,18 @@ enum InstallMode : int32_t { kInstall = 0, kAdministrativeInstall = 1, kRemoval 
 
 class CommandLineParser;
 class SetupContext;
-enum class InstalledProduct : int32_t;
 
-// What a run decides where the decision leaves no trace in the context or in a call to the
-// system. setup.exe listens to none of it; setup-check listens, so that it reports what the run
-// decided instead of deciding a second time.
+// Hears a run as it goes. setup.exe listens to none of it; setup-check listens, so that it
+// reports what the run decided, which the run's state holds, instead of deciding a second time.
 class RunObserver {
  public:
   virtual ~RunObserver() = default;
   // Told what the parser makes of each settings file; none for a run nobody watches.
   virtual SettingsObserver* Settings() { return nullptr; }
   virtual void CommandLineParsed(const CommandLineParser& /*parser*/, int /*parseResult*/) {}
-  // The language whose file ("0x0419" names 0x0419.ini) and section the messages come from.
-  virtual void LanguageChosen(TextView /*language*/) {}
-  virtual void SystemChecked(bool /*supported*/) {}
-  virtual void PackageInspected(uint32_t /*result*/) {}
-  virtual void ProductDetected(InstalledProduct /*status*/) {}
-  // The context once the run has decided everything, just before it ends.
+  // The run holds the package open, read and its install planned: the last moment to ask it.
+  virtual void PackageOpened(const SetupContext& /*context*/) {}
+  // The context with its state once the run has decided everything, just before it ends.
   virtual void RunEnded(const SetupContext& /*context*/) {}
 };
 RunObserver& NoObserver();  // the observer of a run nobody watches
@@ -55,9 +51,10 @@ class SetupContext {
   bool LoadSettings(const Text& fileName);
   // Parses the process command line again and applies its options to the fields.
   void ApplyCommandLine();
-  uint32_t LanguageFromCode(TextView code) const;
-  // True when the running system satisfies an enabled entry of the named list section.
-  bool CheckOperatingSystem(const Text& listSection) const;
+  // True when the running system satisfies an enabled entry of the list [MsiVersion] names.
+  bool CheckOperatingSystem();
+  // A section of Setup.ini, noted in the state with the keys the run reads there.
+  SettingsSection ReadSettingsSection(const Text& name, std::span<const char16_t* const> keys, bool anyKey = false);
 
   Platform& platform() const { return *platform_; }
   MsiLibrary& msi() const { return *msi_; }
@@ -90,6 +87,7 @@ class SetupContext {
   bool usageRequested = false;
   Text usageText;
   uint32_t languageId = 0;
+  RunState state;
 };
 
 }  // namespace setup

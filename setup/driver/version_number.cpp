@@ -15,11 +15,9 @@ VersionNumber ParseVersion(TextView text) {
     const bool last = index + 1 == version.components.size();
     const size_t dot = last ? TextView::npos : text.find(u'.', position);
     const size_t length = dot == TextView::npos ? TextView::npos : dot - position;
-    const TextView component = text.substr(position, length);
-    if (component.empty()) break;
-    const SignedParse parsed = ParseSignedDecimal(component);
-    if (parsed.consumed != component.size()) break;
-    version.components[index] = parsed.value;
+    const std::optional<int32_t> part = ParseVersionPart(text.substr(position, length));
+    if (!part) break;
+    version.components[index] = *part;
     if (dot == TextView::npos) break;
     position = dot + 1;
   }

@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
+#include "setup/base/numbers.h"
 #include "setup/base/text.h"
 
 namespace setup {
@@ -15,6 +17,13 @@ struct VersionNumber {
 
   friend bool operator==(const VersionNumber&, const VersionNumber&) = default;
 };
+
+// One component as the parse takes it: a whole signed decimal number, or none.
+inline std::optional<int32_t> ParseVersionPart(TextView component) {
+  const SignedParse parsed = ParseSignedDecimal(component);
+  if (component.empty() || parsed.consumed != component.size()) return std::nullopt;
+  return parsed.value;
+}
 
 // Never fails: "3.1" gives 3, 1, -1, -1; "1.x.3" gives 1, -1, -1, -1.
 VersionNumber ParseVersion(TextView text);

@@ -30,5 +30,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Static, so that it outlives the process-wide msi.dll record.
   static setup::Win32Platform platform;
   setup::SetDefaultPlatform(&platform);
-  return setup::RunSetup(platform, setup::ProcessMsiLibrary());
+  // Windows keeps the int's 32 bits as the exit code, so a result above INT_MAX ends unchanged.
+  return static_cast<int>(setup::RunSetup(platform, setup::ProcessMsiLibrary()));
 }

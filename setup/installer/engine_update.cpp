@@ -19,19 +19,26 @@ Text FormatVersionWords(const ProductVersionWords& words) {
   return version;
 }
 
-bool RunEngineInstaller(Platform& platform, MsiLibrary& msi, const Text& path) {
-  if (!platform.FileExists(path)) return false;
+EngineInstallerRun RunEngineInstaller(Platform& platform, MsiLibrary& msi, const Text& path) {
+  if (!platform.FileExists(path)) return EngineInstallerRun::kMissing;
   // The engine installer replaces msi.dll; this process must not hold it meanwhile.
   msi.Release();
   const bool started = platform.RunAndWait(path);
   msi.Bind();
-  return started;
+  return started ? EngineInstallerRun::kRan : EngineInstallerRun::kNotStarted;
 }
 
 void CheckAndUpdateEngine(SetupContext& context) {
-  const VersionNumber installed = ParseVersion(ReadEngineVersion(context.platform(), context.msi()));
-  if (CompareVersions(installed, context.requiredMsiVersion) >= 0) return;
-  RunEngineInstaller(context.platform(), context.msi(), context.moduleDirectory + kEngineInstallerName);
+  EngineCheck& check = context.state.engine;
+  check.reached = true;
+  check.installed = ReadEngineVersion(context.platform(), context.msi());
+  check.required = context.state.systems.requiredEngine;
+  check.updateNeeded = CompareVersions(ParseVersion(check.installed), context.requiredMsiVersion) < 0;
+  if (!check.updateNeeded) return;
+  const EngineInstallerRun run =
+      RunEngineInstaller(context.platform(), context.msi(), context.moduleDirectory + kEngineInstallerName);
+  check.installerFound = run != EngineInstallerRun::kMissing;
+  check.installerStarted = run == EngineInstallerRun::kRan;
 }
 
 }  // namespace setup

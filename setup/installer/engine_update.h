@@ -15,13 +15,15 @@ Text ReadEngineVersion(Platform& platform, MsiLibrary& msi);
 // "5.0.7601.17514"
 Text FormatVersionWords(const ProductVersionWords& words);
 
+enum class EngineInstallerRun : uint8_t { kMissing, kNotStarted, kRan };
+
 // Runs the engine installer at path and waits for it. msi.dll is let go while it runs and bound
-// again afterwards. False, with nothing started and the record untouched, when the file is
-// missing; false too when it could not be started.
-bool RunEngineInstaller(Platform& platform, MsiLibrary& msi, const Text& path);
+// again afterwards. Missing leaves nothing started and the record untouched.
+EngineInstallerRun RunEngineInstaller(Platform& platform, MsiLibrary& msi, const Text& path);
 
 // Runs "instmsi30.exe" beside the program when the installed engine is older than
-// requiredMsiVersion. The run goes on whatever happens.
+// requiredMsiVersion, and notes what it found and did in the state. The run goes on whatever
+// happens.
 void CheckAndUpdateEngine(SetupContext& context);
 
 }  // namespace setup

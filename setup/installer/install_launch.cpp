@@ -20,22 +20,48 @@ Text AdministrativeProperties(const SetupContext& context) {
   return u"SETUPEXEDIR=\"" + Text(withoutSeparator) + u"\" SETUPEXENAME=\"" + context.moduleFileName + u"\"";
 }
 
-Text LanguageTransform(const SetupContext& context) {
+// The language's transform, when one lies beside the program.
+Text LanguageTransform(SetupContext& context) {
   if (context.languageId == 0) return Text();
+  InstallPlan& plan = context.state.plan;
   const Text name = LanguageTransformName(context.languageId);
-  return context.platform().FileExists(context.moduleDirectory + name) ? name : Text();
+  plan.languageTransformPath = context.moduleDirectory + name;
+  plan.languageTransformFound = context.platform().FileExists(plan.languageTransformPath);
+  return plan.languageTransformFound ? name : Text();
 }
 
 // A cancel is the user's own choice, and a restart pending means the product is installed:
 // neither is an error to report. The exit code still tells a deployment service which it was.
 bool IsFailure(MsiResult result) {
   switch (result) {
-    case kInstallSuccess:
+    case kMsiSuccess:
     case kInstallUserExit:
     case kInstallRebootRequired:
     case kInstallRebootInitiated: return false;
     default: return true;
   }
+}
+
+// The mode's prefix and the property string with its transforms, once the package is known.
+void ComposePlan(SetupContext& context, bool administrativeUpdate) {
+  InstallPlan& plan = context.state.plan;
+  plan.composed = true;
+  plan.modePrefix = ModePrefix(context.installMode);
+  Text transforms(kTransformsKey);
+  Text administrativePart;
+  if (context.installMode == kAdministrativeInstall) {
+    administrativePart = AdministrativeProperties(context);
+  } else if (!administrativeUpdate && !context.package.instanceProductCode.empty()) {
+    plan.instanceTransform = context.package.instanceName + kTransformExtension;
+    plan.instanceTransformApplied = context.state.package.detection == InstalledProduct::kInstance;
+    if (plan.instanceTransformApplied) transforms += u":" + plan.instanceTransform + u";";
+  }
+  transforms += LanguageTransform(context);
+  if (transforms == kTransformsKey) transforms.clear();
+
+  plan.propertyString = administrativePart;
+  if (!administrativePart.empty() && !transforms.empty()) plan.propertyString += u' ';
+  plan.propertyString += transforms + u' ' + context.installProperties;
 }
 
 }  // namespace
@@ -53,41 +79,28 @@ Text LanguageTransformName(uint32_t languageId) { return FormatDecimal(languageI
 MsiResult ComposeAndInstall(SetupContext& context) {
   Platform& platform = context.platform();
   MsiLibrary& msi = context.msi();
-  Text transforms(kTransformsKey);
+  PackageCheck& package = context.state.package;
   const bool administrativeUpdate = platform.FileExists(context.moduleDirectory + kAdministrativeUpdateMarker);
   CheckAndUpdateEngine(context);
-  context.observer().PackageInspected(InspectPackage(context.package, context.packagePath, platform, msi));
+  package.reached = true;
+  package.result = InspectPackage(context.package, context.packagePath, platform, msi);
+  package.failedQuery = context.package.failedQuery;
   if (!administrativeUpdate) context.instanceProductCode = context.package.instanceProductCode;
-  const InstalledProduct status = DetectInstalledProduct(context);
-  context.observer().ProductDetected(status);
+  package.detection = DetectInstalledProduct(context);
 
-  Text administrativePart;
-  if (context.installMode == kAdministrativeInstall) {
-    administrativePart = AdministrativeProperties(context);
-  } else if (status == InstalledProduct::kInstance && !administrativeUpdate &&
-             !context.package.instanceProductCode.empty()) {
-    transforms += u":" + context.package.instanceName + kTransformExtension + u";";
-  }
-  transforms += LanguageTransform(context);
-
+  ComposePlan(context, administrativeUpdate);
+  if (context.package.database.get() != 0) context.observer().PackageOpened(context);
   if (!context.debugLogPath.empty()) msi.EnableLog(kLogModeVerbose, context.debugLogPath, kLogFlushEachLine);
-  if (transforms == kTransformsKey) transforms.clear();
-
-  Text commandLine = administrativePart;
-  if (!administrativePart.empty() && !transforms.empty()) commandLine += u' ';
-  commandLine += transforms + u' ' + context.installProperties;
-
   msi.SetInternalUI(context.uiLevel);
-  const MsiResult result = LaunchInstall(context.package, context.installMode, commandLine, msi);
+  const MsiResult result = LaunchInstall(context.package, context.state.plan, msi);
   if (IsFailure(result)) platform.ShowErrorBox(result);
   return result;
 }
 
-MsiResult LaunchInstall(PackageInfo& info, InstallMode installMode, const Text& commandLine, MsiLibrary& msi) {
-  const Text fullCommandLine = ModePrefix(installMode) + commandLine;
+MsiResult LaunchInstall(PackageInfo& info, const InstallPlan& plan, MsiLibrary& msi) {
   // The installer must find the package not held open by this process.
   info.database.Close();
-  return msi.InstallProduct(info.packagePath, fullCommandLine);
+  return msi.InstallProduct(info.packagePath, plan.CommandLine());
 }
 
 }  // namespace setup

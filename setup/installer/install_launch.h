@@ -11,22 +11,21 @@
 
 namespace setup {
 
-// Results that show no box.
-inline constexpr MsiResult kInstallSuccess = 0;
+// Results besides kMsiSuccess that show no box.
 inline constexpr MsiResult kInstallUserExit = 1602;          // ERROR_INSTALL_USEREXIT
 inline constexpr MsiResult kInstallRebootInitiated = 1641;   // ERROR_SUCCESS_REBOOT_INITIATED
 inline constexpr MsiResult kInstallRebootRequired = 3010;    // ERROR_SUCCESS_REBOOT_REQUIRED
 
-// Runs the whole step and returns the install call's result (kMsiEntryMissing when msi.dll
+// Runs the whole step, composing the state's install plan, and returns the install call's result (kMsiEntryMissing when msi.dll
 // offers no MsiInstallProductW). Any result other than success, a cancel or a success with a
 // restart is shown in an "Error" box.
 MsiResult ComposeAndInstall(SetupContext& context);
 
-// Puts the install mode's prefix before commandLine, closes the package database so that the
-// installation does not find it held open, and calls MsiInstallProductW.
-MsiResult LaunchInstall(PackageInfo& info, InstallMode installMode, const Text& commandLine, MsiLibrary& msi);
+// Closes the package database so that the installation does not find it held open, and calls
+// MsiInstallProductW with the plan's command line.
+MsiResult LaunchInstall(PackageInfo& info, const InstallPlan& plan, MsiLibrary& msi);
 
-// What LaunchInstall puts before the property string: "ACTION=ADMIN ", "REMOVE=ALL " or nothing.
+// What the plan puts before the property string: "ACTION=ADMIN ", "REMOVE=ALL " or nothing.
 Text ModePrefix(InstallMode installMode);
 // The transform applied for a language when it lies beside the program: "1049.mst".
 Text LanguageTransformName(uint32_t languageId);

@@ -29,17 +29,6 @@ using MsiViewExecuteFn = MsiResult(SETUP_WINAPI*)(MsiHandle view, MsiHandle para
 using MsiSetInternalUIFn = int32_t(SETUP_WINAPI*)(int32_t level, void** window);
 using MsiEnableLogWFn = MsiResult(SETUP_WINAPI*)(uint32_t mode, const NativeChar* path, uint32_t attributes);
 
-// Indexed by MsiEntry.
-constexpr const char* kEntryNames[] = {
-    "MsiOpenDatabaseW",       "MsiOpenProductW",        "MsiOpenPackageW",
-    "MsiGetProductPropertyW", "MsiGetProductInfoW",     "MsiSummaryInfoGetPropertyW",
-    "MsiGetSummaryInformationW", "MsiDatabaseOpenViewW", "MsiInstallProductW",
-    "MsiCloseHandle",         "MsiViewFetch",           "MsiViewClose",
-    "MsiRecordGetStringW",    "MsiViewExecute",         "MsiViewGetColumnInfo",
-    "MsiRecordGetFieldCount", "MsiSetInternalUI",       "MsiEnableLogW",
-};
-static_assert(std::size(kEntryNames) == kMsiEntryCount);
-
 constexpr uint32_t kTextOutCapacity = 2048;
 
 // Every text-out call gets a fresh zero-filled buffer and the full capacity, so one call's
@@ -62,7 +51,7 @@ bool MsiLibrary::Bind() {
   Release();
   module_ = platform_->LoadModule(u"msi.dll");
   if (module_ == nullptr) return false;
-  for (size_t i = 0; i < kMsiEntryCount; ++i) entries_[i] = platform_->FindEntryPoint(module_, kEntryNames[i]);
+  for (size_t i = 0; i < kMsiEntryCount; ++i) entries_[i] = platform_->FindEntryPoint(module_, kMsiEntryNames[i]);
   return true;
 }
 

@@ -2,6 +2,7 @@
 // msi.dll bound at run time: the program is not linked against the Windows Installer, so every
 // entry point is looked up by name and may be missing.
 
+#include <array>
 #include <cstdint>
 
 #include "setup/base/text.h"
@@ -10,13 +11,14 @@
 namespace setup {
 
 using MsiHandle = uint32_t;   // MSIHANDLE
-using MsiResult = uint32_t;   // a Windows Installer result code; 0 is success
+using MsiResult = uint32_t;   // a Windows Installer result code
 
 struct MsiFileTime {
   uint32_t low;
   uint32_t high;
 };
 
+inline constexpr MsiResult kMsiSuccess = 0;  // ERROR_SUCCESS
 // The result a guarded call gives when its entry point is missing.
 inline constexpr MsiResult kMsiEntryMissing = 1;
 
@@ -28,6 +30,19 @@ enum class MsiEntry {
   kRecordGetFieldCount, kSetInternalUI, kEnableLog,
 };
 inline constexpr size_t kMsiEntryCount = 18;
+
+// The exported names, indexed by MsiEntry: the program binds by them and setup-check's stand-in
+// msi.dll exports under them, so that the two cannot drift apart.
+inline constexpr std::array<const char*, kMsiEntryCount> kMsiEntryNames = {
+    "MsiOpenDatabaseW",       "MsiOpenProductW",        "MsiOpenPackageW",
+    "MsiGetProductPropertyW", "MsiGetProductInfoW",     "MsiSummaryInfoGetPropertyW",
+    "MsiGetSummaryInformationW", "MsiDatabaseOpenViewW", "MsiInstallProductW",
+    "MsiCloseHandle",         "MsiViewFetch",           "MsiViewClose",
+    "MsiRecordGetStringW",    "MsiViewExecute",         "MsiViewGetColumnInfo",
+    "MsiRecordGetFieldCount", "MsiSetInternalUI",       "MsiEnableLogW",
+};
+static_assert(kMsiEntryNames.back() != nullptr, "one name for every entry point");
+constexpr const char* ExportName(MsiEntry entry) { return kMsiEntryNames[static_cast<size_t>(entry)]; }
 
 // The loaded library and its entry points. Callers reach msi.dll only through the guarded calls,
 // so that no call can skip the check for a missing entry point.

@@ -2,6 +2,7 @@
 // What is read from the package and from the "setup.ini" beside it.
 
 #include "setup/base/text.h"
+#include "setup/driver/run_state.h"
 #include "setup/installer/msi_handle.h"
 
 namespace setup {
@@ -16,6 +17,8 @@ struct PackageInfo {
   Text keyFileVersion;      // the File row "ledgr.dll"
   Text instanceProductCode;
   Text instanceName;
+  PackageQuery failedQuery = PackageQuery::kNone;
+  std::vector<SectionRead> sectionsRead;  // of the instance file, in the order read
 };
 
 }  // namespace setup

@@ -17,26 +17,27 @@ constexpr uint32_t kSummaryTypeText = 30;     // VT_LPSTR
 MsiResult ReadSummary(PackageInfo& info, const MsiLibrary& msi) {
   MsiHandle handle = 0;
   const MsiResult opened = msi.GetSummaryInformation(info.database.get(), handle);
-  if (opened != 0) return opened;
+  if (opened != kMsiSuccess) return opened;
   ScopedMsiHandle summary(msi, handle);
   uint32_t dataType = 0;
   int32_t integer = 0;
   Text text;
   for (const uint32_t property : {kSummaryTemplate, kSummaryRevision}) {
     const MsiResult result = msi.SummaryGetProperty(summary.get(), property, dataType, integer, text);
-    if (result != 0) return result;
+    if (result != kMsiSuccess) return result;
   }
   if (dataType == kSummaryTypeText) info.packageCode = text;
-  return 0;
+  return kMsiSuccess;
 }
 
 MsiResult ReadTables(PackageInfo& info, const MsiLibrary& msi) {
+  info.failedQuery = PackageQuery::kProductCode;
   for (const auto& [name, field] : {std::pair{u"ProductCode", &info.productCode},
                                     std::pair{u"ProductVersion", &info.productVersion}}) {
-    const Text query = Text(u"SELECT Value FROM Property WHERE Property = '") + name + u"'";
     Text value;
-    if (const MsiResult result = ReadSingleValue(msi, info.database.get(), query, value); result != 0) return result;
+    if (const MsiResult result = ReadProperty(msi, info.database.get(), name, value); result != kMsiSuccess) return result;
     *field = value;
+    info.failedQuery = static_cast<PackageQuery>(static_cast<int>(info.failedQuery) + 1);
   }
   return ReadSingleValue(msi, info.database.get(), Text(u"SELECT Version FROM File WHERE File = '") + kKeyFileId + u"'",
                          info.keyFileVersion);
@@ -53,8 +54,8 @@ void ReadInstanceFile(PackageInfo& info, Platform& platform) {
 bool IsInstalledInVersion(const MsiLibrary& msi, const Text& productCode, const VersionNumber& version) {
   // InstallLocation is asked only as a test that the product is known; its value does not matter.
   Text answer;
-  if (msi.GetProductInfo(productCode, u"InstallLocation", answer) != 0) return false;
-  if (msi.GetProductInfo(productCode, u"VersionString", answer) != 0) return false;
+  if (msi.GetProductInfo(productCode, u"InstallLocation", answer) != kMsiSuccess) return false;
+  if (msi.GetProductInfo(productCode, u"VersionString", answer) != kMsiSuccess) return false;
   return CompareVersions(version, ParseVersion(answer)) == 0;
 }
 
@@ -63,31 +64,34 @@ bool IsInstalledInVersion(const MsiLibrary& msi, const Text& productCode, const 
 MsiResult ReadSingleValue(const MsiLibrary& msi, MsiHandle database, const Text& query, Text& value) {
   MsiHandle viewHandle = 0;
   const MsiResult opened = msi.OpenView(database, query, viewHandle);
-  if (opened != 0) return opened;
+  if (opened != kMsiSuccess) return opened;
   ScopedMsiHandle view(msi, viewHandle);
   const MsiResult executed = msi.ExecuteView(view.get());
-  if (executed != 0) return executed;
+  if (executed != kMsiSuccess) return executed;
   MsiHandle recordHandle = 0;
   const MsiResult fetched = msi.FetchView(view.get(), recordHandle);
-  if (fetched != 0) return fetched;
+  if (fetched != kMsiSuccess) return fetched;
   ScopedMsiHandle record(msi, recordHandle);
   return msi.RecordGetString(record.get(), value);
 }
 
 MsiResult InspectPackage(PackageInfo& info, const Text& path, Platform& platform, MsiLibrary& msi) {
-  if (!msi.IsLoaded() && !msi.Bind()) return 0;
+  if (!msi.IsLoaded() && !msi.Bind()) return kMsiSuccess;
   info.database.Close();
   info.packagePath = path;
-  if (platform.InitializeCom() < 0) return 0;
+  if (platform.InitializeCom() < 0) return kMsiSuccess;
+  info.failedQuery = PackageQuery::kOpen;
   if (!platform.FileExists(path)) return kPackageMissing;
   MsiHandle database = 0;
   const MsiResult opened = msi.OpenDatabase(path, database);
-  if (opened != 0) return opened;
+  if (opened != kMsiSuccess) return opened;
   info.database = ScopedMsiHandle(msi, database);
-  if (const MsiResult result = ReadSummary(info, msi); result != 0) return result;
-  if (const MsiResult result = ReadTables(info, msi); result != 0) return result;
+  info.failedQuery = PackageQuery::kSummary;
+  if (const MsiResult result = ReadSummary(info, msi); result != kMsiSuccess) return result;
+  if (const MsiResult result = ReadTables(info, msi); result != kMsiSuccess) return result;
+  info.failedQuery = PackageQuery::kNone;
   ReadInstanceFile(info, platform);
-  return 0;
+  return kMsiSuccess;
 }
 
 Text InstanceFilePath(const Text& packagePath) {
@@ -103,6 +107,7 @@ std::optional<Text> DecodeInstanceFile(std::string_view bytes, Platform& platfor
 }
 
 void ScanInstanceFile(TextView text, PackageInfo& info) {
+  info.sectionsRead.push_back({kInstancesSection, {}, true, true});
   Text section;
   size_t position = 0;
   while (position < text.size()) {
@@ -122,6 +127,7 @@ void ScanInstanceFile(TextView text, PackageInfo& info) {
     const TextView value = line.substr(equals + 1);
     if (EqualsIgnoringAsciiCase(section, kInstancesSection) && !EqualsIgnoringAsciiCase(key, kInstanceCountKey)) {
       info.instanceName = Text(value);
+      info.sectionsRead.push_back({info.instanceName, kInstanceKeys, false, true});
     }
     if (EqualsIgnoringAsciiCase(section, info.instanceName) && EqualsIgnoringAsciiCase(key, kProductCodeKey)) {
       info.instanceProductCode = Text(value);

@@ -27,6 +27,10 @@ MsiResult InspectPackage(PackageInfo& info, const Text& path, Platform& platform
 // The first column of the first row of a query; value is written only by the read of the row,
 // and a query without rows gives ERROR_NO_MORE_ITEMS (259).
 MsiResult ReadSingleValue(const MsiLibrary& msi, MsiHandle database, const Text& query, Text& value);
+// The Property table's value of name, by the same rule.
+inline MsiResult ReadProperty(const MsiLibrary& msi, MsiHandle database, TextView name, Text& value) {
+  return ReadSingleValue(msi, database, Text(u"SELECT Value FROM Property WHERE Property = '").append(name) + u"'", value);
+}
 
 // The "setup.ini" beside the package.
 Text InstanceFilePath(const Text& packagePath);
@@ -40,13 +44,7 @@ std::optional<Text> DecodeInstanceFile(std::string_view bytes, Platform& platfor
 // ProductCode of the section of that name, as far as the file has named the instance by then.
 void ScanInstanceFile(TextView text, PackageInfo& info);
 
-enum class InstalledProduct : int32_t {
-  kNeither = -1,    // neither is installed in the product version, or msi.dll is unavailable
-  kProduct = 1,     // productCode is installed in exactly productVersion
-  kInstance = 2,    // instanceProductCode is, and productCode is not
-};
-
-// Asks through a short-lived msi.dll record of its own, released on every path.
+// Whether the product or its instance is installed in the product version. Asks through a short-lived msi.dll record of its own, released on every path.
 InstalledProduct DetectInstalledProduct(SetupContext& context);
 
 }  // namespace setup

@@ -34,10 +34,11 @@ size_t TextLength(char16_t* text) {
 
 // Every "[" opens a chunk that ends one unit before the next "[" (that unit, normally the line
 // end ahead of its header, belongs to neither chunk): the names of those whose header is closed,
-// in text order.
-std::vector<TextView> HeaderNames(TextView text) {
+// in text order. An observer hears where each chunk opens.
+std::vector<TextView> HeaderNames(TextView text, SettingsObserver* observer) {
   std::vector<TextView> names;
   for (size_t open = text.find(u'['); open != TextView::npos;) {
+    if (observer != nullptr) observer->ChunkOpened(open);
     const size_t next = text.find(u'[', open + 1);
     const size_t end = next == TextView::npos ? text.size() : next - 1;
     const std::optional<TextView> name = HeaderName(text.substr(open, end - open));
@@ -67,7 +68,7 @@ void SettingsFile::AddSections(const boost::shared_array<char16_t>& document, si
 // here: the list of names is gone before their pairs are made, and never adds to the peak of
 // memory. An observer hears every chunk first, in text order, those dropped too.
 void SettingsFile::AddNamedSections(const boost::shared_array<char16_t>& document, size_t length) {
-  std::vector<TextView> names = HeaderNames(TextView(document.get(), length));
+  std::vector<TextView> names = HeaderNames(TextView(document.get(), length), observer_);
   for (size_t i = 0; observer_ != nullptr && i < names.size(); ++i) {
     SettingsSection observed;
     observed.Share(document, length, names[i]);

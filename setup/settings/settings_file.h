@@ -18,11 +18,15 @@ class SettingsObserver {
   virtual void SettingsUnreadable(const Text& /*path*/, const Text& /*reason*/) {}
   // The decoded text, CR LF collapsed; every place told below counts in it.
   virtual void SettingsRead(const Text& /*path*/, TextView /*text*/, SettingsEncoding /*encoding*/) {}
+  // Where a "[" opens a chunk, wherever it stands on its line.
+  virtual void ChunkOpened(size_t /*at*/) {}
   // A section's name where it stands; a later section of the same name is dropped.
   virtual void SectionParsed(size_t /*nameAt*/, TextView /*name*/) {}
   virtual void SectionDropped(size_t /*nameAt*/) {}
   // A line that gives its section a key; without "=", the whole line is the key.
   virtual void PairParsed(size_t /*keyAt*/, TextView /*key*/, TextView /*value*/, bool /*hasEquals*/) {}
+  // After a section's pairs: the pair whose value the section keeps for its key.
+  virtual void PairKept(size_t /*keyAt*/) {}
 };
 
 class SettingsFile {
@@ -39,6 +43,7 @@ class SettingsFile {
 
   // A copy of the section with exactly this name; an unnamed empty section when there is none.
   SettingsSection GetSection(TextView name) const;
+  bool HasSection(TextView name) const { return FindSection(name, sections_.size()) != nullptr; }
   size_t GetSectionCount() const { return sections_.size(); }
 
  private:

@@ -176,6 +176,7 @@ void SettingsSection::ParseBody(SettingsObserver* observer) {
   });
   const auto sameKey = [keyOf](const Pair& a, const Pair& b) { return keyOf(a) == keyOf(b); };
   pairs_.erase(pairs_.begin(), std::unique(pairs_.rbegin(), pairs_.rend(), sameKey).base());
+  for (size_t i = 0; observer != nullptr && i < pairs_.size(); ++i) observer->PairKept(pairs_[i].keyAt);
   // Blank and comment lines took room too, and repeated keys: a section mostly made of them
   // gives it back.
   if (pairs_.capacity() - pairs_.size() > pairs_.size() / 4) pairs_.shrink_to_fit();

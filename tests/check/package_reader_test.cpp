@@ -80,7 +80,7 @@ class RealPackage : public ::testing::Test {
 TEST_F(RealPackage, ReadsTheIdentityAndTheInstanceOfAPackageWithItsKeyFile) {
   Build("ledgr.dll", kProductCode);
   const Observation seen = Run();
-  EXPECT_EQ(seen.package.inspection, 0u);
+  EXPECT_EQ(seen.package.check.result, 0u);
   EXPECT_EQ(ToUtf8(seen.package.info.productCode), kProductCode);
   EXPECT_EQ(seen.package.info.productVersion, u"2.0.1");
   EXPECT_FALSE(seen.package.info.packageCode.empty());
@@ -93,7 +93,7 @@ TEST_F(RealPackage, ReadsTheIdentityAndTheInstanceOfAPackageWithItsKeyFile) {
 TEST_F(RealPackage, StopsAtTheMissingKeyFileRowAsTheInstallerDoes) {
   Build("other.dll", kProductCode);
   const Observation seen = Run();
-  EXPECT_EQ(seen.package.inspection, 259u);  // ERROR_NO_MORE_ITEMS from the fetch
+  EXPECT_EQ(seen.package.check.result, 259u);  // ERROR_NO_MORE_ITEMS from the fetch
   EXPECT_EQ(seen.package.info.productVersion, u"2.0.1");
   EXPECT_TRUE(seen.package.info.instanceName.empty());
   EXPECT_EQ(seen.install.commandLine, u" ");

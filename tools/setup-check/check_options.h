@@ -20,6 +20,7 @@ struct InstalledProductOption {
 
 struct CheckOptions {
   SystemVersion system = kWindows7Sp1;   // unless --os
+  bool takesFirstSystem = false;         // the dry run's, instead of system
   uint16_t language = 0x0409;                     // the user's default language
   ProductVersionWords engine{5, 0, 7601, 17514};  // msi.dll's product version
   std::vector<InstalledProductOption> installed;

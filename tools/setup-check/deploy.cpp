@@ -4,6 +4,7 @@
 #include <fstream>
 #include <vector>
 
+#include "setup/decisions/settings_names.h"
 #include "tools/setup-check/deploy_archive.h"
 #include "tools/setup-check/deploy_descriptions.h"
 #include "tools/setup-check/deploy_intunewin.h"
@@ -14,8 +15,6 @@
 namespace setup::check {
 namespace fs = std::filesystem;
 namespace {
-
-constexpr char kSetupExe[] = "setup.exe";
 
 // Files written beside their targets and renamed onto them only once all are written: until
 // then, and on any failure, nothing is left in OUT_DIR, not even the folders made for them.
@@ -80,18 +79,14 @@ bool Inside(const fs::path& path, const fs::path& folder) {
   return !relative.empty() && *relative.begin() != "..";
 }
 
-// The run as every engine starts it, silent, on the lowest Windows the folder accepts: there it
-// goes on to the package the engines install.
+// The run as every engine starts it, silent, on a Windows the folder accepts: there it goes on
+// to the package the engines install.
 Observation ObserveForDeployment(const DeployOptions& options, const Text& folder, const FakeModule& packageReader) {
   CheckOptions check;
   check.distribution = options.distribution;
-  check.setupArguments = {u"/S"};
-  Observation seen = Observe(check, folder, packageReader);
-  if (const auto lowest = LowestSystem(seen.os)) {
-    check.system = *lowest;
-    seen = Observe(check, folder, packageReader);
-  }
-  return seen;
+  check.setupArguments = {SetupOption(kSilentOption)};
+  check.takesFirstSystem = true;
+  return Observe(check, folder, packageReader);
 }
 
 std::vector<DescriptionFile> Descriptions(const DeployFacts& facts) {
@@ -108,8 +103,8 @@ std::string Refusal(const DeployOptions& options, const fs::path& folder, const 
   if (const std::string why = WingetUrlRefusal(ToUtf8(options.url)); !why.empty()) {
     return "--url " + ToUtf8(options.url) + " is not one winget takes: " + why;
   }
-  if (!fs::is_regular_file(ResolveHostPath(TextOf(folder / kSetupExe)), error)) {
-    return "the folder has no setup.exe, which the engines run";
+  if (!fs::is_regular_file(ResolveHostPath(TextOf(folder / kProgramFileName)), error)) {
+    return "the folder has no " + ToUtf8(kProgramFileName) + ", which the engines run";
   }
   // A zip of another folder would be described with this one's product code, version and settings.
   if (options.zip) {
@@ -148,14 +143,14 @@ std::string Write(const fs::path& folder, const fs::path& outDir, const fs::path
   return {};
 }
 
-int NothingWritten(std::string& report, const std::string& why) {
+CheckExitCode NothingWritten(std::string& report, const std::string& why) {
   report = "setup-check: " + why + "; nothing was written\n";
   return kCheckCouldNotRun;
 }
 
 }  // namespace
 
-int WriteDeployment(const DeployOptions& options, const FakeModule& packageReader, std::string& report) {
+CheckExitCode WriteDeployment(const DeployOptions& options, const FakeModule& packageReader, std::string& report) {
   std::error_code error;
   const fs::path folder(options.distribution);
   const fs::path outDir = fs::absolute(fs::path(options.outDir), error).lexically_normal();
@@ -170,7 +165,7 @@ int WriteDeployment(const DeployOptions& options, const FakeModule& packageReade
   const std::string warned =
       findings.empty() ? "" : "  the check warns: setup-check " + folder.string() + " tells of what\n";
   std::string why;
-  std::optional<DeployFacts> facts = DeployFactsOf(seen, packageReader, options.id, why);
+  std::optional<DeployFacts> facts = DeployFactsOf(seen, options.id, why);
   if (!facts) return NothingWritten(report, why);
   facts->url = ToUtf8(options.url);
 

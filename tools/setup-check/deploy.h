@@ -8,6 +8,7 @@
 
 #include "setup/base/text.h"
 #include "setup/platform/host/host_platform.h"
+#include "tools/setup-check/exit_codes.h"
 
 namespace setup::check {
 
@@ -21,7 +22,8 @@ struct DeployOptions {
 };
 
 // Writes the descriptions (and the zip) and says what it did, or why it wrote nothing, in report:
-// 0 written, 2 the folder has errors (the check's report follows), 3 nothing written.
-int WriteDeployment(const DeployOptions& options, const FakeModule& packageReader, std::string& report);
+// kCheckClean written, kCheckErrors the folder has errors (the check's report follows),
+// kCheckCouldNotRun nothing written.
+CheckExitCode WriteDeployment(const DeployOptions& options, const FakeModule& packageReader, std::string& report);
 
 }  // namespace setup::check

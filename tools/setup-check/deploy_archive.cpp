@@ -14,6 +14,9 @@
 #include <span>
 #include <vector>
 
+#include "setup/decisions/settings_names.h"
+#include "setup/driver/run.h"
+
 namespace setup::check {
 namespace fs = std::filesystem;
 namespace {
@@ -64,7 +67,8 @@ std::string Folded(const std::string& path) {
 // settings or a package.
 bool IsDistributionFile(const std::string& foldedPath) {
   const std::string name = foldedPath.substr(foldedPath.find_last_of("/\\") + 1);
-  return name == "setup.exe" || name == "setup.ini" || name.ends_with(".msi");
+  return name == Folded(ToUtf8(kProgramFileName)) || name == Folded(ToUtf8(kSettingsFileName)) ||
+         name.ends_with(".msi");
 }
 
 // Reads as much as data holds, less only at the entry's end; -1 on an error (a CRC that differs).

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "setup/decisions/settings_names.h"
 #include "tools/setup-check/deploy_descriptions.h"
 #include "tools/setup-check/init_distribution.h"
 
@@ -73,10 +74,12 @@ DescriptionFile ConfigMgrScript(const DeployFacts& facts) {
       "        # A new script deployment type has the return codes that fit setup.exe's (the\n"
       "        # installer's): 0 success, 3010 soft reboot, 1641 hard reboot, 1618 fast retry.\n"
       "        Add-CMScriptDeploymentType -ApplicationName $name -DisableWildcardHandling `\n"
-      "            -DeploymentTypeName 'setup.exe' -ContentLocation $ContentLocation -InstallCommand " +
+      "            -DeploymentTypeName " +
+      Literal(ToUtf8(kProgramFileName)) + " -ContentLocation $ContentLocation -InstallCommand " +
       Literal(InstallCommandWithLog(facts, account)) +
       " `\n"
-      "            -UninstallCommand 'setup.exe /x /S' -AddDetectionClause $detection `\n"
+      "            -UninstallCommand " +
+      Literal(RemovalCommand()) + " -AddDetectionClause $detection `\n"
       "            " +
       UserExperience(account) +
       " -RebootBehavior BasedOnExitCode | Out-Null\n"

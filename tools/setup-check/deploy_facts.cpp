@@ -1,16 +1,27 @@
 #include "tools/setup-check/deploy_facts.h"
 
+#include "setup/decisions/os_requirements.h"
+
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <string_view>
 #include <tuple>
 
 #include "setup/base/chars.h"
+#include "setup/decisions/settings_names.h"
 #include "tools/setup-check/deploy_descriptions.h"
 #include "tools/setup-check/package_facts.h"
 
 namespace setup::check {
 namespace {
+
+// setup.exe as the engines start it from the folder, with options of its table.
+std::string ProgramWith(std::initializer_list<const char16_t*> options) {
+  Text command = kProgramFileName;
+  for (const char16_t* option : options) command += u' ' + SetupOption(option);
+  return ToUtf8(command);
+}
 
 struct Platform {
   const char16_t* msi;
@@ -97,27 +108,31 @@ std::string InstallLogPath(const DeployFacts& facts, InstallAccount account) {
 // ALLUSERS=1, given after CmdLine's properties, which it then overrides, installs per machine on
 // every Windows, as the system account may.
 std::string InstallCommandWithLog(const DeployFacts& facts, InstallAccount account) {
-  std::string command = "setup.exe /S /debuglog " + InstallLogPath(facts, account);
+  std::string command = ProgramWith({kSilentOption, kDebugLogOption}) + " " + InstallLogPath(facts, account);
   if (account == InstallAccount::kSystem && facts.scope == InstallScope::kEither) command += " ALLUSERS=1";
   return command;
 }
 
+std::string RemovalCommand() { return ProgramWith({kRemovalOption, kSilentOption}); }
+
+Text SetupOption(const char16_t* name) { return u'/' + Text(name); }
+
+// An entry is lower than another when a system of the other's versions meets it and not the
+// reverse, as the system itself compares them.
 std::optional<SystemVersion> LowestSystem(const OsView& os) {
-  const auto order = [](const OsRequirement& r) {
-    return std::tie(r.major, r.minor, r.build, r.servicePackMajor, r.servicePackMinor);
-  };
   std::optional<SystemVersion> lowest;
-  for (const OsEntryView& entry : os.entries) {
+  for (const OsEntry& entry : os.entries) {
     if (!entry.enabled || !entry.sectionFound || IsNeverMet(entry.requirement)) continue;
-    if (!lowest || order(entry.requirement) < order(*lowest)) lowest = entry.requirement;
+    const bool lower = !lowest || (SystemSatisfies(*lowest, entry.requirement) &&
+                                   !SystemSatisfies(entry.requirement, *lowest));
+    if (lower) lowest = entry.requirement;
   }
   return lowest;
 }
 
-std::optional<DeployFacts> DeployFactsOf(const Observation& seen, const FakeModule& packageReader, const Text& id,
-                                         std::string& error) {
+std::optional<DeployFacts> DeployFactsOf(const Observation& seen, const Text& id, std::string& error) {
   const Text& path = seen.package.path;
-  const PackageFacts package = ReadPackageFacts(packageReader, path);
+  const PackageFacts& package = seen.package.facts;
   error = UnreadableReason(package, ToUtf8(path));
   if (!error.empty()) return std::nullopt;
   DeployFacts facts;
@@ -129,7 +144,7 @@ std::optional<DeployFacts> DeployFactsOf(const Observation& seen, const FakeModu
   facts.description = package.comments.size() >= 3 && package.comments.size() <= 256
                           ? ToUtf8(package.comments)
                           : facts.productName + " " + facts.productVersion;
-  facts.scope = ScopeOf(AllUsersGiven(seen.install.propertyString).value_or(package.allUsers));
+  facts.scope = ScopeOf(AllUsersGiven(seen.install.plan.propertyString).value_or(package.allUsers));
   facts.minimumWindows = MinimumWindowsOf(LowestSystem(seen.os));
   facts.identifier = id.empty() ? WingetIdentifierOf(package.manufacturer, package.productName) : ToUtf8(id);
   const char* architecture = ArchitectureOf(package.platform);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "setup/cmdline/setup_options.h"
 #include "tools/setup-check/observation.h"
 
 namespace setup::check {
@@ -37,13 +38,16 @@ std::string InstallLogPath(const DeployFacts& facts, InstallAccount account);
 // The command that installs the package as that account: /S, /debuglog with InstallLogPath, and,
 // for a package that can install either way run as the system, ALLUSERS=1 (see the .cpp).
 std::string InstallCommandWithLog(const DeployFacts& facts, InstallAccount account);
+// The command that removes the product without a word: /x /S.
+std::string RemovalCommand();
+// An option of setup.exe's table (kSilentOption, ...) as the engines hand it over: "/S".
+Text SetupOption(const char16_t* name);
 
 // The lowest system an enabled entry of the folder accepts; nullopt when no entry can be met.
 std::optional<SystemVersion> LowestSystem(const OsView& os);
 
 // The facts of the run's package; nullopt with error telling why when the descriptions cannot be
 // made from it. id is the --id given, or empty.
-std::optional<DeployFacts> DeployFactsOf(const Observation& seen, const FakeModule& packageReader, const Text& id,
-                                         std::string& error);
+std::optional<DeployFacts> DeployFactsOf(const Observation& seen, const Text& id, std::string& error);
 
 }  // namespace setup::check

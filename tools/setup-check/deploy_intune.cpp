@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "setup/decisions/settings_names.h"
 #include "tools/setup-check/deploy_descriptions.h"
 #include "tools/setup-check/deploy_intunewin.h"
 
@@ -66,9 +67,9 @@ DescriptionFile IntuneApp(const DeployFacts& facts) {
       {"publisher", facts.manufacturer},
       {"displayVersion", facts.productVersion},
       {"fileName", std::filesystem::path(kIntuneWinPath).filename().string()},
-      {"setupFilePath", "setup.exe"},
+      {"setupFilePath", ToUtf8(kProgramFileName)},
       {"installCommandLine", InstallCommandWithLog(facts, account)},
-      {"uninstallCommandLine", "setup.exe /x /S"},
+      {"uninstallCommandLine", RemovalCommand()},
       // Set beside allowedArchitectures, Graph keeps it none.
       {"applicableArchitectures", "none"},
       {"allowedArchitectures", ArchitecturesOf(facts.architecture)},

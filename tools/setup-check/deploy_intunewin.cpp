@@ -13,6 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "setup/base/text.h"
+#include "setup/decisions/settings_names.h"
+
 namespace setup::check {
 namespace fs = std::filesystem;
 namespace {
@@ -178,7 +181,7 @@ std::string Element(const char* indent, const char* tag, const std::string& valu
 std::string DetectionXml(const std::string& name, const Encryption& e) {
   return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<ApplicationInfo>\n" + Element("  ", "Name", XmlText(name)) +
          Element("  ", "UnencryptedContentSize", std::to_string(e.contentSize)) +
-         Element("  ", "FileName", "IntunePackage.intunewin") + Element("  ", "SetupFile", "setup.exe") +
+         Element("  ", "FileName", "IntunePackage.intunewin") + Element("  ", "SetupFile", ToUtf8(kProgramFileName)) +
          "  <EncryptionInfo>\n" + Element("    ", "EncryptionKey", Base64(e.key)) +
          Element("    ", "MacKey", Base64(e.macKey)) + Element("    ", "InitializationVector", Base64(e.iv)) +
          Element("    ", "Mac", Base64(e.mac)) + Element("    ", "ProfileIdentifier", "ProfileVersion1") +

@@ -13,6 +13,7 @@
 #include <ranges>
 
 #include "setup/base/chars.h"
+#include "setup/decisions/settings_names.h"
 #include "tools/setup-check/deploy_descriptions.h"
 
 namespace setup::check {
@@ -56,7 +57,7 @@ void Word(YAML::Emitter& out, const char* key, const char* word) { out << YAML::
 struct Switch {
   const char* mode;  // the InstallModes entry the switch serves
   const char* key;
-  const char* value;
+  const char16_t* option;  // of setup.exe's table
 };
 
 // /S for both: setup.exe shows nothing then, which is all silentWithProgress asks (no question to
@@ -64,8 +65,8 @@ struct Switch {
 // keeps quotation marks in the /debuglog path, so a quoted path never opens, while an unquoted
 // one with a blank splits into a property the installer refuses (1639).
 constexpr std::array<Switch, 2> kSwitches = {{
-    {"silent", "Silent", "/S"},
-    {"silentWithProgress", "SilentWithProgress", "/S"},
+    {"silent", "Silent", kSilentOption},
+    {"silentWithProgress", "SilentWithProgress", kSilentOption},
 }};
 
 std::string Manifest(const char* type, const DeployFacts& facts, const std::function<void(YAML::Emitter&)>& fields) {
@@ -88,7 +89,7 @@ void InstallerFields(YAML::Emitter& out, const DeployFacts& facts) {
   Word(out, "InstallerType", "zip");
   Word(out, "NestedInstallerType", "exe");
   out << YAML::Key << "NestedInstallerFiles" << YAML::Value << YAML::BeginSeq << YAML::BeginMap;
-  Word(out, "RelativeFilePath", "setup.exe");
+  Word(out, "RelativeFilePath", ToUtf8(kProgramFileName).c_str());
   out << YAML::EndMap << YAML::EndSeq;
   if (facts.scope != InstallScope::kEither)
     Word(out, "Scope", facts.scope == InstallScope::kMachine ? "machine" : "user");
@@ -96,7 +97,7 @@ void InstallerFields(YAML::Emitter& out, const DeployFacts& facts) {
   for (const Switch& given : kSwitches) out << given.mode;
   out << YAML::EndSeq;
   out << YAML::Key << "InstallerSwitches" << YAML::Value << YAML::BeginMap;
-  for (const Switch& given : kSwitches) Word(out, given.key, given.value);
+  for (const Switch& given : kSwitches) Word(out, given.key, ToUtf8(SetupOption(given.option)).c_str());
   out << YAML::EndMap;
   out << YAML::Key << "ExpectedReturnCodes" << YAML::Value << YAML::BeginSeq;
   for (const ReturnCode& code : kReturnCodes) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "setup/decisions/os_requirements.h"
 #include "tools/setup-check/host_paths.h"
 #include "tools/setup-check/package_reader.h"
 
@@ -19,29 +20,29 @@ constexpr MsiResult kUnknownProduct = 1605;   // ERROR_UNKNOWN_PRODUCT
 constexpr MsiResult kUnknownProperty = 1608;  // ERROR_UNKNOWN_PROPERTY
 
 MsiResult SETUP_WINAPI InstallProduct(const NativeChar* path, const NativeChar* commandLine) {
-  DryRun& run = DryRun::Called("MsiInstallProductW");
+  DryRun& run = DryRun::Called(ExportName(MsiEntry::kInstallProduct));
   run.install = InstallCall{TextOf(path), TextOf(commandLine)};
-  return 0;
+  return kMsiSuccess;
 }
 
 int32_t SETUP_WINAPI SetInternalUI(int32_t level, void**) {
-  DryRun& run = DryRun::Called("MsiSetInternalUI");
+  DryRun& run = DryRun::Called(ExportName(MsiEntry::kSetInternalUI));
   const int32_t previous = run.uiLevel.value_or(1);  // INSTALLUILEVEL_DEFAULT
   run.uiLevel = level;
   return previous;
 }
 
 MsiResult SETUP_WINAPI EnableLog(uint32_t mode, const NativeChar* path, uint32_t attributes) {
-  DryRun& run = DryRun::Called("MsiEnableLogW");
+  DryRun& run = DryRun::Called(ExportName(MsiEntry::kEnableLog));
   run.log = LogCall{mode, TextOf(path), attributes};
-  return 0;
+  return kMsiSuccess;
 }
 
 // Installed products are the ones the check was told about; their folder is not known, and
 // setup.exe only asks for it to learn that the product is there.
 MsiResult SETUP_WINAPI GetProductInfo(const NativeChar* product, const NativeChar* attribute, NativeChar* buffer,
                                       uint32_t* capacity) {
-  DryRun& run = DryRun::Called("MsiGetProductInfoW");
+  DryRun& run = DryRun::Called(ExportName(MsiEntry::kGetProductInfo));
   const auto found = run.installedVersions.find(TextOf(product));
   if (found == run.installedVersions.end()) return kUnknownProduct;
   const Text name = TextOf(attribute);
@@ -57,10 +58,10 @@ FakeModule DryRunMsiDll(const FakeModule& packageReader) {
     const auto found = packageReader.exports.find(name);
     if (found != packageReader.exports.end()) module.exports[name] = found->second;
   }
-  module.exports["MsiInstallProductW"] = Export(&InstallProduct);
-  module.exports["MsiSetInternalUI"] = Export(&SetInternalUI);
-  module.exports["MsiEnableLogW"] = Export(&EnableLog);
-  module.exports["MsiGetProductInfoW"] = Export(&GetProductInfo);
+  module.exports[ExportName(MsiEntry::kInstallProduct)] = Export(&InstallProduct);
+  module.exports[ExportName(MsiEntry::kSetInternalUI)] = Export(&SetInternalUI);
+  module.exports[ExportName(MsiEntry::kEnableLog)] = Export(&EnableLog);
+  module.exports[ExportName(MsiEntry::kGetProductInfo)] = Export(&GetProductInfo);
   return module;
 }
 
@@ -106,6 +107,14 @@ std::optional<ProductVersionWords> DryRunPlatform::ReadProductVersion(const Text
   return version;
 }
 
+bool DryRunPlatform::IsSystemAtLeast(const OsRequirement& requirement) {
+  if (takesFirstSystem && !IsNeverMet(requirement)) {
+    system = requirement;
+    takesFirstSystem = false;
+  }
+  return HostPlatform::IsSystemAtLeast(requirement);
+}
+
 std::optional<bool> DryRunPlatform::Probed(const Text& path) const {
   for (const FileProbe& probe : probes) {
     if (probe.path == path) return probe.found;
@@ -123,6 +132,7 @@ DryRun::DryRun(const CheckOptions& options, const Text& modulePath, const FakeMo
   platform.userLanguage = options.language;
   platform.codePage = options.codePage;
   platform.system = options.system;
+  platform.takesFirstSystem = options.takesFirstSystem;
   platform.productVersions[u"msi.dll"] = options.engine;
   platform.modules[u"msi.dll"] = DryRunMsiDll(packageReader);
   for (const InstalledProductOption& product : options.installed)

@@ -27,11 +27,15 @@ class DryRunPlatform : public HostPlatform {
   std::map<Text, std::string> bytesRead;  // by the path the run read
   std::optional<ProductVersionWords> engineAsked;  // msi.dll's version, once the run asks for it
   uint32_t codePage = kDefaultCodePage;  // the target machine's ANSI code page
+  // Instead of a given system, the system of the first entry the run asks that some system can
+  // meet: the run then goes on wherever the folder lets it.
+  bool takesFirstSystem = false;
 
   bool FileExists(const Text& path) override;
   FileContent ReadWholeFile(const Text& path) override;
   Text DecodeAnsi(std::string_view bytes) override;
   std::optional<ProductVersionWords> ReadProductVersion(const Text& path) override;
+  bool IsSystemAtLeast(const OsRequirement& requirement) override;
 
   // Whether the run looked for this file, and what it found.
   std::optional<bool> Probed(const Text& path) const;

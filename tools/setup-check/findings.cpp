@@ -5,6 +5,7 @@
 #include "setup/base/chars.h"
 #include "setup/base/numbers.h"
 #include "setup/cmdline/setup_options.h"
+#include "setup/decisions/os_requirements.h"
 #include "setup/decisions/settings_names.h"
 #include "setup/driver/run.h"
 #include "setup/driver/version_number.h"
@@ -127,29 +128,11 @@ struct KnownSections : std::vector<KnownSection> {
   }
 };
 
-// Everything setup.exe reads of Setup.ini, following the names the file itself gives.
-KnownSections SectionsRead(const SettingsScan& scan, const Text& packageName, bool alsoInstanceFile) {
+// Everything setup.exe read of Setup.ini, as the run noted it.
+KnownSections SectionsRead(const std::vector<SectionRead>& read) {
   KnownSections known;
-  known.Add(kStartupSection, {kStartupKeys.begin(), kStartupKeys.end()});
-  known.Add(kMsiVersionSection, {}, true);
-  known.Add(packageName, {kLocationKey});
-  if (const ScannedSection* msiVersion = scan.Find(kMsiVersionSection)) {
-    for (const ScannedKey& list : msiVersion->keys) {
-      known.Add(list.value, {}, true);
-      const ScannedSection* entries = scan.Find(list.value);
-      for (size_t i = 0; entries != nullptr && i < entries->keys.size(); ++i) {
-        known.Add(entries->keys[i].key, {kEntryKeys.begin(), kEntryKeys.end()});
-      }
-    }
-  }
-  if (!alsoInstanceFile) return known;
-  known.Add(kInstancesSection, {}, true, true);
-  for (const ScannedSection& section : scan.sections) {
-    if (!EqualsIgnoringAsciiCase(section.name, kInstancesSection)) continue;
-    for (const ScannedKey& key : section.keys) {
-      if (!EqualsIgnoringAsciiCase(key.key, kInstanceCountKey)) known.Add(key.value, {kProductCodeKey}, false, true);
-    }
-  }
+  for (const SectionRead& section : read)
+    known.Add(section.name, {section.keys.begin(), section.keys.end()}, section.anyKey, section.ignoreCase);
   return known;
 }
 
@@ -191,8 +174,11 @@ Text IntendedPackageName(const SettingsScan& scan, const Text& packageName) {
   return packageName;
 }
 
-void CheckNames(const SettingsScan& scan, const Text& packageName, bool alsoInstanceFile, Findings& out) {
-  KnownSections known = SectionsRead(scan, IntendedPackageName(scan, packageName), alsoInstanceFile);
+void CheckNames(const SettingsView& settings, Findings& out) {
+  const SettingsScan& scan = settings.scan;
+  KnownSections known = SectionsRead(settings.read);
+  const Text packageName = settings.Startup(kPackageNameKey);
+  if (const Text intended = IntendedPackageName(scan, packageName); intended != packageName) known.Add(intended, {kLocationKey});
   std::vector<Text> names;
   for (const KnownSection& read : known) names.push_back(read.name);
   for (const ScannedSection& section : scan.sections) {
@@ -255,10 +241,9 @@ void CheckPackageIdentity(const Observation& seen, Findings& out) {
 
 void CheckPackageReading(const Observation& seen, const std::string& packageFile, Findings& out) {
   const PackageView& package = seen.package;
-  if (package.inspection == 0) return;
-  // The product version is kept only once both property queries succeeded: what failed was the
-  // query for the key file, after which setup.exe reads nothing more, the instance file included.
-  if (!package.info.productVersion.empty()) {
+  if (package.check.result == kMsiSuccess) return;
+  // After the key file's query setup.exe reads nothing more, the instance file included.
+  if (package.check.failedQuery == PackageQuery::kKeyFile) {
     if (seen.instance.declaredName.empty()) return;
     out.Warning("instances-unread", packageFile, 0,
                 "the package has no File row \"" + U(kKeyFileId) +
@@ -268,21 +253,19 @@ void CheckPackageReading(const Observation& seen, const std::string& packageFile
     return;
   }
   out.Error("package-unreadable", packageFile, 0,
-            "the package cannot be read as a Windows Installer package (result " + ResultCodeText(package.inspection) +
+            "the package cannot be read as a Windows Installer package (result " + ResultCodeText(package.check.result) +
                 "); setup.exe still hands it to the installer");
 }
 
 // Where the instance is installed, setup.exe asks for the transform inside the package.
 void CheckInstanceTransform(const Observation& seen, const std::string& packageFile, Findings& out) {
-  const PackageInfo& info = seen.package.info;
-  if (info.instanceProductCode.empty() || seen.instance.adminUpdateMarker ||
-      seen.package.holdsInstanceTransform != false)
-    return;
-  const std::string name = U(info.instanceName);
+  const Text& transform = seen.install.plan.instanceTransform;
+  if (transform.empty() || seen.package.holdsInstanceTransform != false) return;
+  const std::string name = U(seen.package.info.instanceName);
   out.Error("instance-transform-missing", packageFile, 0,
-            "setup.ini names the instance \"" + name + "\", but the package holds no transform " + name +
-                ".mst: where that instance is installed, setup.exe asks for TRANSFORMS=:" + name +
-                ".mst; and the installation fails");
+            "setup.ini names the instance \"" + name + "\", but the package holds no transform " + U(transform) +
+                ": where that instance is installed, setup.exe asks for TRANSFORMS=:" + U(transform) +
+                "; and the installation fails");
 }
 
 void CheckPackage(const Observation& seen, Findings& out) {
@@ -312,7 +295,7 @@ void CheckPackage(const Observation& seen, Findings& out) {
               "the package \"" + location + "\" does not exist (looked for as " + U(seen.package.path) + ")");
     return;
   }
-  if (!seen.package.reached) return;
+  if (!seen.package.check.reached) return;
   CheckPackageReading(seen, location, out);
   CheckPackageIdentity(seen, out);
   CheckInstanceTransform(seen, location, out);
@@ -326,47 +309,41 @@ const ScannedKey* LineWithoutEquals(const ScannedSection& section, TextView key)
   return nullptr;
 }
 
-// A part that the version parse takes whole, as the program's decimal rule reads it.
-bool IsWholeNumber(TextView value) {
-  const SignedParse parsed = ParseSignedDecimal(value);
-  return parsed.consumed == value.size() && parsed.value >= 0;
-}
-
 // A missing or malformed number makes that part and all after it 0xFFFFFFFF, which no system
 // meets; a dotted one shifts the parts after it instead.
-void CheckEntryNumbers(const ScannedSection& section, const OsEntryView& entry, Findings& out) {
+void CheckEntryNumbers(const ScannedSection& section, const OsEntry& entry, Findings& out) {
   const std::string name = U(section.name);
   const std::string consequence = IsNeverMet(entry.requirement)
                                       ? "this entry can never be satisfied"
                                       : "the entry asks for " + RequirementText(entry.requirement) + " instead";
   for (const TextView key : {kMajorVersionKey, kMinorVersionKey, kBuildNumberKey}) {
-    const ScannedKey* found = section.LastKey(key);
+    const ScannedKey* found = section.KeptKey(key);
     if (found == nullptr) found = LineWithoutEquals(section, key);
     std::string message = "[" + name + "] ";
     if (found == nullptr || found->value.empty()) {
       message.append("has no ").append(U(key)).append(": ").append(consequence);
       out.Warning("os-entry-key-missing", SettingsName(), found == nullptr ? section.line : found->line, message);
-    } else if (!IsWholeNumber(found->value)) {
+    } else if (ParseVersionPart(found->value).value_or(-1) < 0) {
       message.append(U(key)).append("=").append(U(found->value)).append(" is not a whole decimal number: ");
       out.Warning("os-entry-malformed", SettingsName(), found->line, message.append(consequence));
     }
   }
 }
 
-void CheckServicePack(const ScannedSection& section, Findings& out) {
-  const ScannedKey* found = section.LastKey(kServicePackKey);
-  if (found == nullptr || found->value.empty()) return;
-  const uint32_t word = ParseUnsignedDecimal(found->value).value;
-  if (word == 0 || word > 0xFF) return;
+// A word below 256 holds a minor number only: service pack 0.N, which no service pack is.
+void CheckServicePack(const ScannedSection& section, const OsRequirement& requirement, Findings& out) {
+  const ScannedKey* found = section.KeptKey(kServicePackKey);
+  if (found == nullptr || requirement.servicePackMajor != 0 || requirement.servicePackMinor == 0) return;
+  const uint16_t meant = requirement.servicePackMinor;
   out.Warning("service-pack-encoding", SettingsName(), found->line,
               "[" + U(section.name) + "] ServicePack=" + U(found->value) + " asks for service pack 0." +
-                  std::to_string(word) + "; service pack " + std::to_string(word) + ".0 is written " +
-                  std::to_string(word * 256));
+                  std::to_string(meant) + "; service pack " + std::to_string(meant) + ".0 is written " +
+                  std::to_string(ServicePackWord(meant, 0)));
 }
 
 // True when the entry could be met by some system.
-bool CheckEntry(const OsView& os, const OsEntryView& entry, const SettingsScan& scan, Findings& out) {
-  const size_t line = scan.LineOf(os.list.listSection, entry.name).value_or(0);
+bool CheckEntry(const OsView& os, const OsEntry& entry, const SettingsScan& scan, Findings& out) {
+  const size_t line = scan.LineOf(os.listSection, entry.name).value_or(0);
   if (!entry.enabled) {
     if (entry.value == u"0") return false;  // turned off on purpose
     out.Warning("os-list-value", SettingsName(), line,
@@ -381,44 +358,44 @@ bool CheckEntry(const OsView& os, const OsEntryView& entry, const SettingsScan& 
     return false;
   }
   CheckEntryNumbers(*section, entry, out);
-  CheckServicePack(*section, out);
+  CheckServicePack(*section, entry.requirement, out);
   return !IsNeverMet(entry.requirement);
 }
 
 void CheckOperatingSystems(const Observation& seen, Findings& out) {
   const OsView& os = seen.os;
   const SettingsScan& scan = seen.settings.scan;
-  if (os.msiVersionKeyCount == 0) {
+  if (os.engineKeyCount == 0) {
     out.Error("msiversion-missing", SettingsName(), SectionLine(scan, kMsiVersionSection),
               "no key in [MsiVersion]: no operating system can pass, every run ends with message 1150");
     return;
   }
   const ScannedSection* msiVersion = scan.Find(kMsiVersionSection);
   for (const ScannedKey& key : msiVersion->keys) {
-    if (os.msiVersionKeyCount < 2 || key.key == os.list.requiredEngine) continue;
+    if (os.engineKeyCount < 2 || key.key == os.requiredEngine) continue;
     out.Warning("msiversion-several-keys", SettingsName(), key.line,
-                "[MsiVersion] has " + std::to_string(os.msiVersionKeyCount) + " keys; only the first in key order, \"" +
-                    U(os.list.requiredEngine) + "\", counts: \"" + U(key.key) + "\" is ignored");
+                "[MsiVersion] has " + std::to_string(os.engineKeyCount) + " keys; only the first in key order, \"" +
+                    U(os.requiredEngine) + "\", counts: \"" + U(key.key) + "\" is ignored");
   }
   if (!os.listFound) {
-    out.Error("os-list-missing", SettingsName(), scan.LineOf(kMsiVersionSection, os.list.requiredEngine).value_or(0),
-              "[MsiVersion] names the list [" + U(os.list.listSection) +
+    out.Error("os-list-missing", SettingsName(), scan.LineOf(kMsiVersionSection, os.requiredEngine).value_or(0),
+              "[MsiVersion] names the list [" + U(os.listSection) +
                   "], which Setup.ini does not have: every run ends with message 1150");
     return;
   }
   bool anySatisfiable = false;
-  for (const OsEntryView& entry : os.entries) anySatisfiable = CheckEntry(os, entry, scan, out) || anySatisfiable;
+  for (const OsEntry& entry : os.entries) anySatisfiable = CheckEntry(os, entry, scan, out) || anySatisfiable;
   if (!anySatisfiable) {
-    out.Error("os-none-satisfiable", SettingsName(), SectionLine(scan, os.list.listSection),
-              "no entry of [" + U(os.list.listSection) + "] can ever be satisfied: every run ends with message 1150");
+    out.Error("os-none-satisfiable", SettingsName(), SectionLine(scan, os.listSection),
+              "no entry of [" + U(os.listSection) + "] can ever be satisfied: every run ends with message 1150");
   }
 }
 
 void CheckEngineUpdate(const Observation& seen, Findings& out) {
   const EngineView& engine = seen.engine;
-  if (!engine.updateNeeded || engine.installerPresent) return;
+  if (!engine.updateNeeded || engine.installerFound) return;
   out.Warning("engine-installer-missing", SettingsName(),
-              seen.settings.scan.LineOf(kMsiVersionSection, seen.os.list.requiredEngine).value_or(0),
+              seen.settings.scan.LineOf(kMsiVersionSection, seen.os.requiredEngine).value_or(0),
               "the installed engine (msi.dll " + U(engine.installed) + ") is older than " + U(engine.required) +
                   ", the first key of [MsiVersion], but " + U(kEngineInstallerName) +
                   " is not in the folder: setup.exe goes on "
@@ -446,7 +423,7 @@ void CheckLanguageFile(const LanguageFileView& file, uint32_t codePage, Findings
                     "): setup.exe finds none of its messages");
     return;
   }
-  if (section->LastKey(kUnsupportedSystemMessage) == nullptr) {
+  if (section->KeptKey(kUnsupportedSystemMessage) == nullptr) {
     out.Warning("language-file-no-1150", name, section->line,
                 "[" + U(section->name) + "] has no message 1150, the text shown when the system is not supported");
   }
@@ -454,10 +431,11 @@ void CheckLanguageFile(const LanguageFileView& file, uint32_t codePage, Findings
 
 void CheckLanguages(const Observation& seen, Findings& out) {
   const LanguageView& language = seen.language;
-  if (language.reached && !language.exists) {
+  // A chosen file that is there but unreadable has a finding of its own.
+  if (language.reached && language.choice.fellBack && !language.choice.loaded && !language.fileFound) {
     out.Warning("language-file-missing", U(language.fileName), 0,
-                "no language file for " + U(FormatHex4(language.languageId)) +
-                    " and no fallback 0x0409.ini: message boxes show empty texts");
+                "no language file for " + U(language.choice.wanted) + " and no fallback " + U(language.fileName) +
+                    ": message boxes show empty texts");
   }
   for (const LanguageFileView& file : seen.languageFiles) CheckLanguageFile(file, seen.options.codePage, out);
 }
@@ -478,16 +456,17 @@ void CheckCommandLine(const Observation& seen, Findings& out) {
                 "setup.exe rejects an argument and ignores it and everything after it: " +
                     U(commandLine.parseError.substr(0, commandLine.parseError.find(u'\n'))));
   }
-  if (commandLine.languageCode && !commandLine.languageCodeKnown) {
+  // The run applies /l only once it has its settings.
+  if (commandLine.languageCode && seen.settings.exists && !commandLine.languageCodeKnown) {
     const std::string code = U(*commandLine.languageCode);
     out.Warning("language-code-unknown", kCommandLine, 0,
                 "/l " + code + ": " + code + " is not a language setup.exe knows; it keeps the user's language, " +
                     LanguageName(commandLine.languageId) + ", for its messages and transform");
     return;
   }
-  const auto& transform = seen.install.languageTransform;
-  if (commandLine.languageCode && transform && !transform->found) {
-    const Text& path = transform->path;
+  const InstallPlan& plan = seen.install.plan;
+  if (commandLine.languageCode && !plan.languageTransformPath.empty() && !plan.languageTransformFound) {
+    const Text& path = plan.languageTransformPath;
     out.Warning("language-transform-missing", kCommandLine, 0,
                 "/l " + U(*commandLine.languageCode) + " names the transform " +
                     U(path.substr(std::min(path.size(), seen.moduleDirectory.size()))) +
@@ -501,8 +480,7 @@ std::vector<Finding> FindProblems(const Observation& seen) {
   Findings out;
   CheckCommandLine(seen, out);
   if (CheckSettingsFile(seen, out)) {
-    CheckNames(seen.settings.scan, seen.settings.Startup(kPackageNameKey),
-               EqualsIgnoringAsciiCase(seen.instance.file, seen.settings.path), out);
+    CheckNames(seen.settings, out);
     CheckPackage(seen, out);
     CheckOperatingSystems(seen, out);
     CheckEngineUpdate(seen, out);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/setup-check/exit_codes.h"
 #include "tools/setup-check/observation.h"
 
 namespace setup::check {
@@ -25,8 +26,7 @@ std::vector<Finding> FindProblems(const Observation& seen);
 // off (one for names of four letters or fewer); nullopt when none is that close.
 std::optional<Text> NearestName(TextView name, const std::vector<Text>& known);
 
-// setup-check's exit codes.
-enum CheckExitCode : int { kCheckClean = 0, kCheckWarnings = 1, kCheckErrors = 2, kCheckCouldNotRun = 3 };
+// By the most severe finding: kCheckErrors, kCheckWarnings, or kCheckClean when there is none.
 CheckExitCode ExitCodeFor(const std::vector<Finding>& findings);
 
 }  // namespace setup::check

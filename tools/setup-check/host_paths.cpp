@@ -45,10 +45,12 @@ std::optional<fs::path> FirstMatch(const fs::path& folder, TextView pattern) {
   return std::nullopt;
 }
 
-// Windows itself ignores case when it opens a file; on Linux each part that is not there is
-// looked up in its folder. Opening a file takes wildcards literally.
-fs::path Resolved(const fs::path& given) {
+// Windows itself ignores case when it opens a file, and takes ".." off the path before it looks;
+// on Linux each part that is not there is looked up in its folder. Opening a file takes
+// wildcards literally.
+fs::path Resolved(const fs::path& written) {
 #ifndef _WIN32
+  const fs::path given = written.lexically_normal();
   std::error_code error;
   if (given.empty() || fs::exists(given, error)) return given;
   fs::path resolved = given.root_path();
@@ -59,11 +61,18 @@ fs::path Resolved(const fs::path& given) {
   }
   return resolved;
 #else
-  return given;
+  return written;
 #endif
 }
 
 }  // namespace
+
+bool SameFile(const Text& a, const Text& b) {
+  const fs::path first = ResolveHostPath(a);
+  const fs::path second = ResolveHostPath(b);
+  std::error_code error;
+  return first == second || (fs::equivalent(first, second, error) && !error);
+}
 
 Text TextOf(const fs::path& path) { return FromUtf8(reinterpret_cast<const char*>(path.u8string().c_str())); }
 

@@ -19,6 +19,10 @@ std::filesystem::path ResolveHostPath(const Text& windowsPath);
 // may hold "*" (any run of characters) and "?" (one character), matched ignoring case.
 std::optional<std::filesystem::path> SearchFile(const Text& windowsPath);
 
+// Whether two Windows paths name one file, as Windows opens it (case, ".."), or as the file
+// system tells (links).
+bool SameFile(const Text& a, const Text& b);
+
 // A host folder as the program names it: absolute, with '\' separators and a final '\'.
 Text WindowsFolderOf(const std::filesystem::path& hostFolder);
 

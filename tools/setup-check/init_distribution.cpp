@@ -11,6 +11,7 @@
 #include "setup/base/numbers.h"
 #include "setup/decisions/settings_names.h"
 #include "setup/driver/run.h"
+#include "setup/settings/settings_section.h"
 #include "tools/setup-check/host_paths.h"
 #include "tools/setup-check/message_templates.h"
 
@@ -18,13 +19,10 @@ namespace setup::check {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr int kWritten = 0;
-constexpr int kNothingWritten = 3;
 constexpr int32_t kUnstatedEngine = 200;  // what a package that names no engine can count on
 // The section PackageName names and the list [MsiVersion] names: the tool's choice, not read by name.
 constexpr char16_t kPackageSection[] = u"Package";
 constexpr char16_t kSystemsSection[] = u"Systems";
-constexpr char16_t kSetupExe[] = u"setup.exe";
 struct NamedWindows {
   const char16_t* key;  // as --min-os takes it
   MinimumWindows windows;
@@ -49,19 +47,25 @@ const std::array<NamedWindows, 13>& KnownWindows() {
   return windows;
 }
 
-// A value setup.exe reads back whole: "[" would start a section, and the reader cuts a line at
-// its last "#" and ";". In texts that only label, they give way to their full-width look-alikes,
-// which mirror ASCII from U+FF01 on.
+// Asked of the settings reader itself: whether a line holding the value gives it back, but for
+// the white space around it, which the reader trims.
+bool CutByTheReader(TextView value) {
+  SettingsSection section;
+  const Text line = Text(u"k=").append(value);
+  return !section.Parse(u"[v]\n" + line + u"\n") || section.GetValue(u"k") != TrimmedView(value);
+}
+
+// A value setup.exe reads back whole. In texts that only label, the characters the reader would
+// cut at give way to their full-width look-alikes, which mirror ASCII from U+FF01 on; "]" goes
+// with "[" so that brackets stay a pair.
 Text Labelled(TextView text) {
   Text safe(text);
   for (char16_t& c : safe) {
     if (c == u'\r' || c == u'\n') c = u' ';
-    if (TextView(u"[]#;").find(c) != TextView::npos) c += 0xFEE0;
+    if (c == u']' || (c > u' ' && c < 0x7F && CutByTheReader(Text(1, c)))) c += 0xFEE0;
   }
   return safe;
 }
-
-bool CutByTheReader(TextView value) { return value.find_first_of(u"[#;\r\n") != TextView::npos; }
 
 Text Section(TextView name) { return Text(u"[").append(name).append(u"]\n"); }
 Text Line(TextView key, TextView value) { return Text(key).append(u"=").append(value).append(u"\n"); }
@@ -128,9 +132,9 @@ std::error_code Write(const Output& output) {
   return file ? error : std::make_error_code(std::errc::io_error);
 }
 
-int Refuse(std::string& report, const std::string& why) {
+CheckExitCode Refuse(std::string& report, const std::string& why) {
   report += "setup-check: " + why + "\n";
-  return kNothingWritten;
+  return kCheckCouldNotRun;
 }
 
 // The operating-system entry, with a word on the ServicePack word, which people misread.
@@ -237,7 +241,8 @@ void AddLanguageFiles(std::vector<Output>& outputs, const fs::path& folder, cons
 
 }  // namespace
 
-int WriteStartingDistribution(const InitOptions& options, const FakeModule& packageReader, std::string& report) {
+CheckExitCode WriteStartingDistribution(const InitOptions& options, const FakeModule& packageReader,
+                                        std::string& report) {
   report.clear();
   std::error_code error;
   const fs::path package = fs::absolute(fs::path(options.package), error).lexically_normal();
@@ -269,7 +274,8 @@ int WriteStartingDistribution(const InitOptions& options, const FakeModule& pack
   if (options.setupExe) {
     const fs::path setupExe = fs::absolute(fs::path(*options.setupExe), error);
     if (!fs::is_regular_file(setupExe, error)) return Refuse(report, "no such file: " + ToUtf8(*options.setupExe));
-    if (!fs::equivalent(setupExe, folder / kSetupExe, error)) outputs.push_back({folder / kSetupExe, {}, setupExe});
+    const fs::path copied = folder / kProgramFileName;
+    if (!fs::equivalent(setupExe, copied, error)) outputs.push_back({copied, {}, setupExe});
   }
 
   const std::string existing = FindExisting(outputs);
@@ -285,9 +291,11 @@ int WriteStartingDistribution(const InitOptions& options, const FakeModule& pack
     report += "  wrote " + Utf8Of(output.target) + "\n";
   }
   if (!packageInFolder && !copy) report += "  " + ToUtf8(kLocationKey) + " refers to " + ToUtf8(location) + "\n";
-  if (!options.setupExe) report += "  setup.exe is not in it yet: copy it in, or give --setup-exe PATH\n";
+  if (!options.setupExe) {
+    report += "  " + ToUtf8(kProgramFileName) + " is not in it yet: copy it in, or give --setup-exe PATH\n";
+  }
   report += "Check it with: setup-check " + ToUtf8(options.folder) + "\n";
-  return kWritten;
+  return kCheckClean;
 }
 
 }  // namespace setup::check

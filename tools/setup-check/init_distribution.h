@@ -8,6 +8,7 @@
 #include "setup/base/text.h"
 #include "setup/cmdline/setup_options.h"
 #include "setup/platform/host/host_platform.h"
+#include "tools/setup-check/exit_codes.h"
 #include "tools/setup-check/package_facts.h"
 
 namespace setup::check {
@@ -51,8 +52,9 @@ Text LanguageFileName(const LanguageCode& language);
 // Each LF as CR LF, as Windows text files end their lines.
 std::string WithCrLf(std::string_view lines);
 
-// Writes the folder and says what it did (or why it wrote nothing) in report. 0 when written,
-// 3 when nothing was written.
-int WriteStartingDistribution(const InitOptions& options, const FakeModule& packageReader, std::string& report);
+// Writes the folder and says what it did (or why it wrote nothing) in report: kCheckClean when
+// written, kCheckCouldNotRun when nothing was written.
+CheckExitCode WriteStartingDistribution(const InitOptions& options, const FakeModule& packageReader,
+                                        std::string& report);
 
 }  // namespace setup::check

@@ -50,7 +50,7 @@ MsiResult HandOut(gpointer made, GError** error, MsiHandle* handle) {
   if (made == nullptr) return WindowsCodeOf(*error);
   *handle = nextHandle++;
   handles.emplace(*handle, Reference(made, &g_object_unref));
-  return 0;
+  return kMsiSuccess;
 }
 
 Text FromLibmsi(const gchar* text) { return FromUtf8(text == nullptr ? "" : text); }
@@ -86,7 +86,7 @@ MsiResult SummaryInfoGetProperty(MsiHandle summary, uint32_t property, uint32_t*
     const guint64 time = libmsi_summary_info_get_filetime(info, id, nullptr);
     *fileTime = {static_cast<uint32_t>(time), static_cast<uint32_t>(time >> 32)};
   }
-  return 0;
+  return kMsiSuccess;
 }
 
 MsiResult DatabaseOpenView(MsiHandle database, const NativeChar* query, MsiHandle* view) {
@@ -100,7 +100,7 @@ MsiResult ViewExecute(MsiHandle view, MsiHandle) {
   auto* query = Find<LibmsiQuery>(view, LIBMSI_TYPE_QUERY);
   if (query == nullptr) return kInvalidHandle;
   g_autoptr(GError) error = nullptr;
-  return libmsi_query_execute(query, nullptr, &error) != FALSE ? 0 : WindowsCodeOf(error);
+  return libmsi_query_execute(query, nullptr, &error) != FALSE ? kMsiSuccess : WindowsCodeOf(error);
 }
 
 // libmsi answers the end of the rows with no record and no error.
@@ -119,7 +119,7 @@ MsiResult RecordGetString(MsiHandle record, uint32_t field, NativeChar* buffer, 
   return CopyOut(FromLibmsi(text), buffer, capacity);
 }
 
-MsiResult CloseHandle(MsiHandle handle) { return handles.erase(handle) == 1 ? 0 : kInvalidHandle; }
+MsiResult CloseHandle(MsiHandle handle) { return handles.erase(handle) == 1 ? kMsiSuccess : kInvalidHandle; }
 
 // libmsi writes a warning to stderr for every package it cannot open; the report says it once.
 void QuietWarnings(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer data) {
@@ -131,14 +131,14 @@ void QuietWarnings(const gchar* domain, GLogLevelFlags level, const gchar* messa
 FakeModule SystemPackageReader() {
   g_log_set_default_handler(&QuietWarnings, nullptr);
   const auto Export = [](auto function) { return reinterpret_cast<EntryPoint>(function); };
-  return {{{"MsiOpenDatabaseW", Export(&OpenDatabase)},
-           {"MsiGetSummaryInformationW", Export(&GetSummaryInformation)},
-           {"MsiSummaryInfoGetPropertyW", Export(&SummaryInfoGetProperty)},
-           {"MsiDatabaseOpenViewW", Export(&DatabaseOpenView)},
-           {"MsiViewExecute", Export(&ViewExecute)},
-           {"MsiViewFetch", Export(&ViewFetch)},
-           {"MsiRecordGetStringW", Export(&RecordGetString)},
-           {"MsiCloseHandle", Export(&CloseHandle)}}};
+  return {{{ExportName(MsiEntry::kOpenDatabase), Export(&OpenDatabase)},
+           {ExportName(MsiEntry::kGetSummaryInformation), Export(&GetSummaryInformation)},
+           {ExportName(MsiEntry::kSummaryInfoGetProperty), Export(&SummaryInfoGetProperty)},
+           {ExportName(MsiEntry::kDatabaseOpenView), Export(&DatabaseOpenView)},
+           {ExportName(MsiEntry::kViewExecute), Export(&ViewExecute)},
+           {ExportName(MsiEntry::kViewFetch), Export(&ViewFetch)},
+           {ExportName(MsiEntry::kRecordGetString), Export(&RecordGetString)},
+           {ExportName(MsiEntry::kCloseHandle), Export(&CloseHandle)}}};
 }
 
 }  // namespace setup::check

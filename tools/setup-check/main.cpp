@@ -8,6 +8,7 @@
 
 #include "tools/setup-check/check_options.h"
 #include "tools/setup-check/deploy.h"
+#include "tools/setup-check/exit_codes.h"
 #include "tools/setup-check/findings.h"
 #include "tools/setup-check/host_paths.h"
 #include "tools/setup-check/init_distribution.h"
@@ -17,17 +18,19 @@
 
 namespace {
 
+using setup::check::CheckExitCode;
+using setup::check::kCheckClean;
 using setup::check::kCheckCouldNotRun;
 
 void Print(std::FILE* stream, const std::string& text) { (void)std::fwrite(text.data(), 1, text.size(), stream); }
 
 // Help goes to standard output; a wrong argument, with the usage, to standard error.
 template <typename Options>
-std::optional<int> Unparsed(const setup::check::Parsed<Options>& parsed) {
+std::optional<CheckExitCode> Unparsed(const setup::check::Parsed<Options>& parsed) {
   if (parsed.options) return std::nullopt;
   if (parsed.error.empty()) {
     Print(stdout, setup::check::CheckUsage());
-    return setup::check::kCheckClean;
+    return kCheckClean;
   }
   Print(stderr, "setup-check: " + parsed.error + "\n" + setup::check::CheckUsage());
   return kCheckCouldNotRun;
@@ -35,16 +38,16 @@ std::optional<int> Unparsed(const setup::check::Parsed<Options>& parsed) {
 
 // A verb that writes files from a package: its report goes to standard error when nothing was written.
 template <typename Options>
-int WriteVerb(const setup::check::Parsed<Options>& parsed,
-              int (*write)(const Options&, const setup::FakeModule&, std::string&)) {
+CheckExitCode WriteVerb(const setup::check::Parsed<Options>& parsed,
+                        CheckExitCode (*write)(const Options&, const setup::FakeModule&, std::string&)) {
   if (const auto exitCode = Unparsed(parsed)) return *exitCode;
   std::string report;
-  const int exitCode = write(*parsed.options, setup::check::SystemPackageReader(), report);
-  Print(exitCode == 0 ? stdout : stderr, report);
+  const CheckExitCode exitCode = write(*parsed.options, setup::check::SystemPackageReader(), report);
+  Print(exitCode == kCheckClean ? stdout : stderr, report);
   return exitCode;
 }
 
-int Check(const std::vector<setup::Text>& arguments) {
+CheckExitCode Check(const std::vector<setup::Text>& arguments) {
   using namespace setup::check;
   const std::vector<setup::Text> rest(arguments.empty() ? arguments.end() : arguments.begin() + 1, arguments.end());
   const setup::TextView verb = arguments.empty() ? setup::TextView() : setup::TextView(arguments.front());
@@ -74,7 +77,7 @@ int Check(const std::vector<setup::Text>& arguments) {
 
 // A failure the check did not foresee (out of memory, a file system error) still ends in its
 // own exit code, with the reason.
-int CheckOrExplain(const std::vector<setup::Text>& arguments) {
+CheckExitCode CheckOrExplain(const std::vector<setup::Text>& arguments) {
   try {
     return Check(arguments);
   } catch (const std::exception& failure) {

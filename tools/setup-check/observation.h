@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "setup/cmdline/command_line_parser.h"
-#include "setup/decisions/os_requirements.h"
+#include "setup/driver/run.h"
+#include "setup/driver/run_state.h"
 #include "setup/driver/setup_context.h"
 #include "setup/installer/package_inspection.h"
 #include "tools/setup-check/check_options.h"
 #include "tools/setup-check/dry_run.h"
 #include "tools/setup-check/file_identity.h"
+#include "tools/setup-check/package_facts.h"
 #include "tools/setup-check/settings_scan.h"
 
 namespace setup::check {
@@ -39,15 +41,17 @@ struct SettingsView {
   SettingsScan scan;
   SettingsSection startup;  // as the run parsed it, the values as written
   Text product, productCode, packageCode, location, packagePath, installProperties;
+  std::vector<SectionRead> read;  // what the run read of it, the instance reader's part included
   Text Startup(const char16_t* key) const { return startup.GetValue(key); }
 };
 
 struct LanguageView {
   bool reached = false;  // settings loading got as far as choosing it
+  LanguageChoice choice;
   uint32_t languageId = 0;
-  Text fileName, section, message1150;
-  bool fallback = false;  // the language's own file is missing
-  bool exists = false, hasSection = false, has1150 = false;
+  Text fileName, message1150;
+  bool fileFound = false;  // the chosen file is in the folder, whether readable or not
+  bool hasSection = false, has1150 = false;
 };
 
 struct LanguageFileView {
@@ -57,31 +61,16 @@ struct LanguageFileView {
   SettingsScan scan;
 };
 
-struct OsEntryView : OsEntry {
-  bool sectionFound = false;
-  bool satisfied = false;  // by the system given to the check
-};
-
-struct OsView {
-  size_t msiVersionKeyCount = 0;
-  SystemsList list;
-  bool listFound = false;
-  std::vector<OsEntryView> entries;
-  std::optional<bool> passes;  // as the run decided; none when it never checked
-};
-
-struct EngineView {
-  bool reached = false, updateNeeded = false, installerPresent = false;
-  Text installed, required;
-};
+using OsView = SystemsCheck;
+using EngineView = EngineCheck;
 
 struct PackageView {
-  bool reached = false;  // the run inspected it
+  PackageCheck check;  // reached, the inspection's result and the query that failed
   Text path;
   bool exists = false;
-  MsiResult inspection = 0;
   PackageInfo info;                            // what the inspection read (database closed)
   std::optional<bool> holdsInstanceTransform;  // the instance's Name.mst among its storages
+  PackageFacts facts;                          // read while the run held the package open
 };
 
 struct InstanceView {
@@ -89,21 +78,23 @@ struct InstanceView {
   bool fileExists = false;
   Text declaredName, declaredProductCode;  // what the file names, whether the run reads it or not
   bool adminUpdateMarker = false;
-  std::optional<InstalledProduct> detection;
+  Text transform;  // the one asked for where the instance is installed
+  // What the instance reader read, or would have read where the inspection stopped before it.
+  std::vector<SectionRead> sectionsRead;
 };
 
 struct InstallView {
-  bool reached = false;
-  Text packagePath, modePrefix, propertyString;
-  Text commandLine;  // the mode prefix and the property string
+  bool reached = false;  // MsiInstallProductW was called
+  InstallPlan plan;
+  Text packagePath, commandLine;  // as MsiInstallProductW was handed them
   std::optional<int32_t> uiLevel;
   std::optional<LogCall> log;
-  std::optional<FileProbe> languageTransform;
   std::vector<std::string> calls;
 };
 
 struct EndView {
-  int exitCode = 0;
+  ExitCode exitCode = kExitBeforeInstaller;
+  bool exitIsInstallers = false;
   std::vector<MessageBoxCall> messageBoxes;
   Text standardOutput;
   std::vector<Text> programsRun;

@@ -15,15 +15,11 @@ constexpr uint32_t kSummaryTemplate = 7;    // PID_TEMPLATE: "Intel;1033", the p
 constexpr uint32_t kSummaryPageCount = 14;  // PID_PAGECOUNT: the lowest engine, times 100
 constexpr MsiResult kNoMoreItems = 259;     // ERROR_NO_MORE_ITEMS
 
-MsiResult ReadProperty(const MsiLibrary& msi, MsiHandle database, const char16_t* name, Text& value) {
-  return ReadSingleValue(msi, database, Text(u"SELECT Value FROM Property WHERE Property = '") + name + u"'", value);
-}
-
 // Only the page count counts: the Template and Comments only label.
 MsiResult ReadSummary(const MsiLibrary& msi, MsiHandle database, PackageFacts& facts) {
   MsiHandle handle = 0;
   const MsiResult opened = msi.GetSummaryInformation(database, handle);
-  if (opened != 0) return opened;
+  if (opened != kMsiSuccess) return opened;
   ScopedMsiHandle summary(msi, handle);
   uint32_t dataType = 0;
   int32_t unused = 0;
@@ -41,27 +37,33 @@ PackageFacts ReadPackageFacts(const FakeModule& packageReader, const Text& packa
   platform.modules[u"msi.dll"] = packageReader;
   MsiLibrary msi(platform);
   msi.Bind();
-  PackageFacts facts;
   MsiHandle handle = 0;
+  PackageFacts facts;
   facts.result = msi.OpenDatabase(packagePath, handle);
-  if (facts.result != 0) return facts;
+  if (facts.result != kMsiSuccess) return facts;
   ScopedMsiHandle database(msi, handle);
-  facts.result = ReadSummary(msi, database.get(), facts);
-  if (facts.result == 0) facts.result = ReadProperty(msi, database.get(), u"ProductCode", facts.productCode);
-  if (facts.result == 0) facts.result = ReadProperty(msi, database.get(), u"ProductVersion", facts.productVersion);
-  if (facts.result != 0) return facts;
+  facts = ReadPackageFacts(msi, database.get());
+  if (facts.result == kMsiSuccess) facts.result = ReadProperty(msi, database.get(), u"ProductCode", facts.productCode);
+  if (facts.result == kMsiSuccess) facts.result = ReadProperty(msi, database.get(), u"ProductVersion", facts.productVersion);
+  return facts;
+}
+
+PackageFacts ReadPackageFacts(const MsiLibrary& msi, MsiHandle database) {
+  PackageFacts facts;
+  facts.result = ReadSummary(msi, database, facts);
+  if (facts.result != kMsiSuccess) return facts;
   // A package without a name or maker is still a package; they only label the distribution.
   for (const auto& [name, value] : {std::pair{u"ProductName", &facts.productName},
                                     std::pair{u"Manufacturer", &facts.manufacturer},
                                     std::pair{u"UpgradeCode", &facts.upgradeCode},
                                     std::pair{u"ALLUSERS", &facts.allUsers}}) {
-    ReadProperty(msi, database.get(), name, *value);
+    ReadProperty(msi, database, name, *value);
   }
   return facts;
 }
 
 std::string UnreadableReason(const PackageFacts& facts, const std::string& name) {
-  if (facts.result == 0 && !facts.productCode.empty() && !facts.productVersion.empty()) return {};
+  if (facts.result == kMsiSuccess && !facts.productCode.empty() && !facts.productVersion.empty()) return {};
   return "cannot read ProductCode and ProductVersion of " + name + " (result " + ResultCodeText(facts.result) + ")";
 }
 
@@ -71,7 +73,7 @@ std::optional<bool> PackageHoldsStorage(const MsiLibrary& msi, MsiHandle databas
   Text found;
   const MsiResult result = ReadSingleValue(msi, database, u"SELECT Name FROM _Storages WHERE Name = '" + name + u"'", found);
   if (result == kNoMoreItems) return false;
-  if (result != 0) return std::nullopt;
+  if (result != kMsiSuccess) return std::nullopt;
   return true;
 }
 

@@ -13,7 +13,7 @@
 namespace setup::check {
 
 struct PackageFacts {
-  MsiResult result = 0;  // 0 when the summary and both codes were read, else the code of the call that failed
+  MsiResult result = kMsiSuccess;  // success when the summary and both codes were read, else the code of the call that failed
   Text productName;      // the Property table's values, exactly as stored; empty where it has none
   Text productCode;
   Text productVersion;
@@ -25,6 +25,8 @@ struct PackageFacts {
 
 // The package read through the given reader (msi.dll's read-only exports), outside any run.
 PackageFacts ReadPackageFacts(const FakeModule& packageReader, const Text& packagePath);
+// What the run does not read itself of the package it holds open: the codes stay empty.
+PackageFacts ReadPackageFacts(const MsiLibrary& msi, MsiHandle database);
 // Why the facts cannot serve, naming the package as name; empty when both codes were read.
 std::string UnreadableReason(const PackageFacts& facts, const std::string& name);
 

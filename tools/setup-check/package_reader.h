@@ -12,8 +12,10 @@
 namespace setup::check {
 
 inline constexpr std::array<const char*, 8> kPackageReadingExports = {
-    "MsiOpenDatabaseW", "MsiGetSummaryInformationW", "MsiSummaryInfoGetPropertyW", "MsiDatabaseOpenViewW",
-    "MsiViewExecute",   "MsiViewFetch",              "MsiRecordGetStringW",        "MsiCloseHandle"};
+    ExportName(MsiEntry::kOpenDatabase),    ExportName(MsiEntry::kGetSummaryInformation),
+    ExportName(MsiEntry::kSummaryInfoGetProperty), ExportName(MsiEntry::kDatabaseOpenView),
+    ExportName(MsiEntry::kViewExecute),     ExportName(MsiEntry::kViewFetch),
+    ExportName(MsiEntry::kRecordGetString), ExportName(MsiEntry::kCloseHandle)};
 
 inline constexpr MsiResult kMsiMoreData = 234;          // ERROR_MORE_DATA
 inline constexpr MsiResult kMsiInvalidParameter = 87;   // ERROR_INVALID_PARAMETER
@@ -24,11 +26,11 @@ inline MsiResult CopyOut(const Text& value, NativeChar* buffer, uint32_t* capaci
   if (capacity == nullptr) return kMsiInvalidParameter;
   const uint32_t room = *capacity;
   *capacity = static_cast<uint32_t>(value.size());
-  if (buffer == nullptr) return 0;
+  if (buffer == nullptr) return kMsiSuccess;
   if (room == 0) return kMsiMoreData;
   const size_t copied = value.copy(reinterpret_cast<char16_t*>(buffer), room - 1);
   buffer[copied] = 0;
-  return copied < value.size() ? kMsiMoreData : 0;
+  return copied < value.size() ? kMsiMoreData : kMsiSuccess;
 }
 
 inline Text TextOf(const NativeChar* text) { return text != nullptr ? Text(reinterpret_cast<const char16_t*>(text)) : Text(); }

@@ -5,6 +5,7 @@
 
 #include "setup/base/chars.h"
 #include "setup/base/numbers.h"
+#include "setup/decisions/os_requirements.h"
 #include "setup/decisions/settings_names.h"
 #include "setup/driver/run.h"
 #include "setup/installer/engine_update.h"
@@ -204,13 +205,14 @@ void DescribeLanguage(Report& report, const LanguageView& view) {
   report.NotReached(!view.reached, "not reached: settings loading stops before choosing one");
   report.Value("reached", view.reached);
   report.Value("languageId", Hex(view.languageId));
+  const LanguageChoice& choice = view.choice;
   report.Field("file", "file", U(view.fileName),
-               U(view.fileName) + (view.exists ? "" : " (missing)") +
-                   (view.fallback ? " (fallback: no " + U(FormatHex4(view.languageId)) + ".ini)" : ""));
-  report.Value("fallback", view.fallback);
-  report.Value("exists", view.exists);
-  report.Field("section", "section", U(view.section),
-               "[" + U(view.section) + "]" + (view.hasSection ? "" : " (not in the file)"));
+               U(view.fileName) + (choice.loaded ? "" : view.fileFound ? " (unreadable)" : " (missing)") +
+                   (choice.fellBack ? " (fallback: no " + U(choice.wanted) + U(kLanguageFileExtension) + ")" : ""));
+  report.Value("fallback", choice.fellBack);
+  report.Value("exists", view.fileFound);
+  report.Field("section", "section", U(choice.chosen),
+               "[" + U(choice.chosen) + "]" + (view.hasSection ? "" : " (not in the file)"));
   report.Value("sectionFound", view.hasSection);
   report.Value("has1150", view.has1150);
   report.Field("message1150", "message 1150", U(view.message1150),
@@ -218,40 +220,47 @@ void DescribeLanguage(Report& report, const LanguageView& view) {
   report.End();
 }
 
-std::string EntryState(const OsEntryView& entry) {
+std::string EntryState(const OsEntry& entry) {
   if (!entry.enabled) return "skipped (value is not \"1\")";
   if (!entry.sectionFound) return "section missing: never satisfied";
   const std::string requirement = RequirementText(entry.requirement) + ": ";
   if (IsNeverMet(entry.requirement)) return requirement + "never satisfied";
-  return requirement + (entry.satisfied ? "satisfied" : "not satisfied");
+  switch (entry.answer) {
+    case EntryAnswer::kMet: return requirement + "satisfied";
+    case EntryAnswer::kNotMet: return requirement + "not satisfied";
+    case EntryAnswer::kNotAsked: break;
+  }
+  return requirement + "not asked: the check ended before it";
+}
+
+Json AnswerJson(EntryAnswer answer) {
+  return answer == EntryAnswer::kNotAsked ? Json() : Json(answer == EntryAnswer::kMet);
 }
 
 void DescribeOperatingSystems(Report& report, const OsView& view, const CheckOptions& options) {
   report.Begin("operatingSystems", "Operating-system entries (given system " + RequirementText(options.system) + ")");
-  report.NotReached(view.msiVersionKeyCount == 0, "[MsiVersion] has no key: no entry is looked at");
-  const SystemsList& list = view.list;
-  report.Field(
-      "requiredEngine", "[MsiVersion]", U(list.requiredEngine),
-      U(list.requiredEngine) + "=" + U(list.listSection) +
-          (view.msiVersionKeyCount > 1 ? " (first of " + std::to_string(view.msiVersionKeyCount) + " keys)" : ""));
-  report.Value("msiVersionKeys", view.msiVersionKeyCount);
-  report.Value("listSection", U(list.listSection));
-  report.Field("listFound", view.listFound ? "" : "[" + U(list.listSection) + "]", view.listFound, "is missing");
+  report.NotReached(view.engineKeyCount == 0, "[MsiVersion] has no key: no entry is looked at");
+  report.Field("requiredEngine", "[MsiVersion]", U(view.requiredEngine),
+               U(view.requiredEngine) + "=" + U(view.listSection) +
+                   (view.engineKeyCount > 1 ? " (first of " + std::to_string(view.engineKeyCount) + " keys)" : ""));
+  report.Value("msiVersionKeys", view.engineKeyCount);
+  report.Value("listSection", U(view.listSection));
+  report.Field("listFound", view.listFound ? "" : "[" + U(view.listSection) + "]", view.listFound, "is missing");
   report.Value("entries", Json::array());
-  for (const OsEntryView& entry : view.entries) {
+  for (const OsEntry& entry : view.entries) {
     Json element = {{"name", U(entry.name)},
                     {"value", U(entry.value)},
                     {"enabled", entry.enabled},
                     {"sectionFound", entry.sectionFound}};
     element.update(RequirementJson(entry.requirement));
     element["neverSatisfied"] = IsNeverMet(entry.requirement);
-    element["satisfied"] = entry.satisfied;
+    element["satisfied"] = AnswerJson(entry.answer);
     report.Item("entries", element, U(entry.name) + "=" + U(entry.value), EntryState(entry));
   }
-  report.Field("passes", "result", OrNull(view.passes),
-               !view.passes   ? "not checked: the run ends before it"
-               : *view.passes ? "passes"
-                              : "fails: setup.exe shows message 1150 and ends");
+  report.Field("passes", "result", view.reached ? Json(view.supported) : Json(),
+               !view.reached    ? "not checked: the run ends before it"
+               : view.supported ? "passes"
+                                : "fails: setup.exe shows message 1150 and ends");
   report.End();
 }
 
@@ -264,11 +273,11 @@ void DescribeEngine(Report& report, const EngineView& view, const EndView& end) 
   const std::string installer = U(kEngineInstallerName);
   report.Field("updateNeeded", "update", view.updateNeeded,
                !view.updateNeeded        ? "not needed"
-               : !view.installerPresent  ? "needed, but " + installer + " is missing: nothing runs"
+               : !view.installerFound    ? "needed, but " + installer + " is missing: nothing runs"
                : end.programsRun.empty() ? "needed; " + installer + " is present"
                                          : "needed: " + installer + " runs");
-  report.Value("installerPresent", view.installerPresent);
-  report.Value("installerRuns", !end.programsRun.empty());
+  report.Value("installerPresent", view.installerFound);
+  report.Value("installerRuns", view.installerStarted);
   report.End();
 }
 
@@ -276,16 +285,17 @@ void DescribePackage(Report& report, const PackageView& package, const InstanceV
   const PackageInfo& info = package.info;
   report.Begin("package", "Package and instance");
   report.NotReached(package.path.empty(), "not reached: no settings");
-  report.Value("reached", package.reached);
+  const PackageCheck& check = package.check;
+  report.Value("reached", check.reached);
   report.Field("path", "package", U(package.path), U(package.path) + (package.exists ? "" : " (missing)"));
   report.Value("exists", package.exists);
-  report.Field("inspectionResult", "reading", package.inspection,
-               !package.reached          ? "not reached: the run ends before it"
-               : package.inspection == 0 ? "complete"
-                                         : "stops with result " + ResultCodeText(package.inspection));
-  report.Value("inspectionMeaning", ResultCodeMeaning(package.inspection));
-  report.Field("productCode", package.reached ? "ProductCode" : "", info.productCode);
-  report.Field("productVersion", package.reached ? "ProductVersion" : "", info.productVersion);
+  report.Field("inspectionResult", "reading", check.result,
+               !check.reached      ? "not reached: the run ends before it"
+               : check.result == kMsiSuccess ? "complete"
+                                   : "stops with result " + ResultCodeText(check.result));
+  report.Value("inspectionMeaning", ResultCodeMeaning(check.result));
+  report.Field("productCode", check.reached ? "ProductCode" : "", info.productCode);
+  report.Field("productVersion", check.reached ? "ProductVersion" : "", info.productVersion);
   report.Value("packageCode", U(info.packageCode));
   report.Value("keyFileVersion", U(info.keyFileVersion));
   report.Value("holdsInstanceTransform", OrNull(package.holdsInstanceTransform));
@@ -295,7 +305,7 @@ void DescribePackage(Report& report, const PackageView& package, const InstanceV
   report.NotReached(package.path.empty(), "");
   report.Field("file", "instance file", U(instance.file), U(instance.file) + (instance.fileExists ? "" : " (missing)"));
   report.Value("fileExists", instance.fileExists);
-  report.Field("name", package.reached ? "instance" : "", U(info.instanceName),
+  report.Field("name", check.reached ? "instance" : "", U(info.instanceName),
                info.instanceName.empty()
                    ? "(none)"
                    : Quoted(info.instanceName) + ", ProductCode " + OrNone(info.instanceProductCode));
@@ -306,13 +316,13 @@ void DescribePackage(Report& report, const PackageView& package, const InstanceV
   }
   report.Value("declaredProductCode", U(instance.declaredProductCode));
   if (package.holdsInstanceTransform) {
-    report.Row("transform", U(info.instanceName) + U(kTransformExtension) +
-                                (*package.holdsInstanceTransform ? " is" : " is not") + " inside the package");
+    report.Row("transform", U(instance.transform) + (*package.holdsInstanceTransform ? " is" : " is not") +
+                                " inside the package");
   }
   report.Field("adminUpdateMarker", U(kAdministrativeUpdateMarker), instance.adminUpdateMarker,
                instance.adminUpdateMarker ? "present: no instance is taken" : "absent");
-  report.Field("detection", "installed", instance.detection ? Json(DetectionName(*instance.detection)) : Json(),
-               instance.detection ? DetectionName(*instance.detection) : "not asked (not reached)");
+  report.Field("detection", "installed", check.reached ? Json(DetectionName(check.detection)) : Json(),
+               check.reached ? DetectionName(check.detection) : "not asked (not reached)");
   report.End();
 }
 
@@ -321,22 +331,23 @@ void DescribeInstall(Report& report, const InstallView& view) {
   report.NotReached(!view.reached, "not reached");
   report.Value("reached", view.reached);
   report.Field("packagePath", "package", U(view.packagePath), U(view.packagePath));
-  report.Field("modePrefix", "mode prefix", U(view.modePrefix), Quoted(view.modePrefix));
-  report.Field("propertyString", "property string", U(view.propertyString), Quoted(view.propertyString));
-  report.Field("commandLine", "MsiInstallProductW", U(view.commandLine),
+  const InstallPlan& plan = view.plan;
+  report.Field("modePrefix", "mode prefix", U(plan.modePrefix), Quoted(plan.modePrefix));
+  report.Field("propertyString", "property string", U(plan.propertyString), Quoted(plan.propertyString));
+  report.Field("commandLine", ExportName(MsiEntry::kInstallProduct), U(view.commandLine),
                Quoted(view.packagePath) + ", " + Quoted(view.commandLine));
-  report.Field("uiLevel", "MsiSetInternalUI", OrNull(view.uiLevel),
+  report.Field("uiLevel", ExportName(MsiEntry::kSetInternalUI), OrNull(view.uiLevel),
                view.uiLevel ? UiLevelText(*view.uiLevel) : "not called");
   report.Field(
-      "log", view.log ? "MsiEnableLogW" : "",
+      "log", view.log ? ExportName(MsiEntry::kEnableLog) : "",
       view.log ? Json{{"mode", view.log->mode}, {"path", U(view.log->path)}, {"attributes", view.log->attributes}}
                : Json(),
       view.log
           ? std::to_string(view.log->mode) + ", " + Quoted(view.log->path) + ", " + std::to_string(view.log->attributes)
           : "");
-  const std::optional<FileProbe>& transform = view.languageTransform;
-  report.Value("languageTransform",
-               transform ? Json{{"path", U(transform->path)}, {"found", transform->found}} : Json());
+  report.Value("languageTransform", plan.languageTransformPath.empty()
+                                        ? Json()
+                                        : Json{{"path", U(plan.languageTransformPath)}, {"found", plan.languageTransformFound}});
   report.Value("calls", view.calls);
   report.End();
 }
@@ -344,9 +355,9 @@ void DescribeInstall(Report& report, const InstallView& view) {
 void DescribeEnd(Report& report, const Observation& seen) {
   const EndView& view = seen.end;
   report.Begin("end", "End of the run");
-  const std::string meaning = !seen.install.reached ? "setup.exe ends before the installer"
-                                                    : "the installer's result, here the dry run's " +
-                                                          ResultCodeMeaning(static_cast<uint32_t>(view.exitCode));
+  const std::string meaning = !view.exitIsInstallers ? "setup.exe ends before the installer"
+                                                     : "the installer's result, here the dry run's " +
+                                                           ResultCodeMeaning(static_cast<uint32_t>(view.exitCode));
   report.Value("exitCode", view.exitCode);
   report.Value("exitCodeMeaning", meaning);
   report.Value("messageBoxes", Json::array());
@@ -407,7 +418,7 @@ void DescribeFiles(Report& report, const Observation& seen) {
   report.Value("companyName", U(version.companyName));
   report.Value("fileDescription", U(version.fileDescription));
   const std::string company = version.companyName.empty() ? "" : ", " + U(version.companyName);
-  report.Row("setup.exe", !program.exists    ? "not in the folder"
+  report.Row(U(kProgramFileName), !program.exists    ? "not in the folder"
                           : !program.version ? "no version resource: Explorer shows no name or version"
                                              : Quoted(version.productName) + " " + U(version.productVersion) + company +
                                                    " (file version " + U(version.fileVersion) + ", " +

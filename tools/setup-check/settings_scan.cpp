@@ -20,15 +20,15 @@ const ScannedSection* SettingsScan::Find(TextView name) const {
   return found == sections.end() ? nullptr : &*found;
 }
 
-const ScannedKey* ScannedSection::LastKey(TextView key) const {
+const ScannedKey* ScannedSection::KeptKey(TextView key) const {
   const auto found =
-      std::find_if(keys.rbegin(), keys.rend(), [&](const ScannedKey& scanned) { return scanned.key == key; });
-  return found == keys.rend() ? nullptr : &*found;
+      std::find_if(keys.begin(), keys.end(), [&](const ScannedKey& scanned) { return scanned.kept && scanned.key == key; });
+  return found == keys.end() ? nullptr : &*found;
 }
 
 std::optional<size_t> SettingsScan::LineOf(TextView section, TextView key) const {
   const ScannedSection* found = Find(section);
-  const ScannedKey* last = found == nullptr ? nullptr : found->LastKey(key);
+  const ScannedKey* last = found == nullptr ? nullptr : found->KeptKey(key);
   return last == nullptr ? std::nullopt : std::optional(last->line);
 }
 
@@ -45,20 +45,23 @@ void SettingsScanner::SettingsRead(const Text& path, TextView text, SettingsEnco
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == u'\n') lineStarts_.push_back(i + 1);
   }
-  // Any "[" starts a section, whatever stands before it on its line.
-  for (size_t at = text.find(u'['); at != TextView::npos; at = text.find(u'[', at + 1)) {
-    const size_t line = LineAt(at);
-    const size_t start = lineStarts_[line - 1];
-    const TextView before = text.substr(start, at - start);
-    if (std::ranges::all_of(before, [](char16_t c) { return IsSpace(c) || c == u'\uFEFF'; })) continue;
-    const size_t end = std::min(text.find(u'\n', at), text.size());
-    current_->strayBrackets.push_back({line, Text(text.substr(start, end - start))});
-  }
+  text_ = text;
+}
+
+// A chunk opened after something else on its line cuts that line short there.
+void SettingsScanner::ChunkOpened(size_t at) {
+  const size_t line = LineAt(at);
+  const size_t start = lineStarts_[line - 1];
+  const TextView before = text_.substr(start, at - start);
+  if (std::ranges::all_of(before, [](char16_t c) { return IsSpace(c) || c == u'\uFEFF'; })) return;
+  const size_t end = std::min(text_.find(u'\n', at), text_.size());
+  current_->strayBrackets.push_back({line, Text(text_.substr(start, end - start))});
 }
 
 void SettingsScanner::SectionParsed(size_t nameAt, TextView name) {
   current_->sections.push_back({Text(name), LineAt(nameAt), false, {}});
   sectionPlaces_.push_back(nameAt);
+  keyPlaces_.clear();
 }
 
 void SettingsScanner::SectionDropped(size_t nameAt) {
@@ -67,8 +70,14 @@ void SettingsScanner::SectionDropped(size_t nameAt) {
 }
 
 void SettingsScanner::PairParsed(size_t keyAt, TextView key, TextView value, bool hasEquals) {
-  if (!current_->sections.empty())
-    current_->sections.back().keys.push_back({Text(key), Text(value), LineAt(keyAt), hasEquals});
+  if (current_->sections.empty()) return;
+  current_->sections.back().keys.push_back({Text(key), Text(value), LineAt(keyAt), hasEquals});
+  keyPlaces_.push_back(keyAt);
+}
+
+void SettingsScanner::PairKept(size_t keyAt) {
+  const auto found = std::find(keyPlaces_.begin(), keyPlaces_.end(), keyAt);
+  if (found != keyPlaces_.end()) current_->sections.back().keys[found - keyPlaces_.begin()].kept = true;
 }
 
 void SettingsScan::NoteBytes(std::string_view bytes) {

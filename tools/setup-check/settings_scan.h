@@ -16,6 +16,7 @@ struct ScannedKey {
   Text value;
   size_t line = 0;
   bool hasEquals = true;  // false: the whole line became the key, with an empty value
+  bool kept = false;      // the section keeps this line's value for its key
 };
 
 struct ScannedSection {
@@ -24,8 +25,8 @@ struct ScannedSection {
   bool ignored = false;          // an earlier section has the same name, so this one is dropped
   std::vector<ScannedKey> keys;  // in file order, repeats included
 
-  // The key's last occurrence, whose value the program takes; null when there is none.
-  const ScannedKey* LastKey(TextView key) const;
+  // The line whose value the program keeps for the key; null when there is none.
+  const ScannedKey* KeptKey(TextView key) const;
 };
 
 // A "[" that is not the first thing on its line: it starts a section all the same.
@@ -45,7 +46,7 @@ struct SettingsScan {
 
   // The section of this name that the program reads: the first one.
   const ScannedSection* Find(TextView name) const;
-  // The line of the key's last occurrence in that section (the value the program takes).
+  // The line of the key whose value the program keeps in that section.
   std::optional<size_t> LineOf(TextView section, TextView key) const;
   // What the bytes of a file read as ANSI say about how it reads elsewhere.
   void NoteBytes(std::string_view bytes);
@@ -58,14 +59,18 @@ class SettingsScanner : public SettingsObserver {
 
   void SettingsUnreadable(const Text& path, const Text& reason) override { scans[path].openError = reason; }
   void SettingsRead(const Text& path, TextView text, SettingsEncoding encoding) override;
+  void ChunkOpened(size_t at) override;
   void SectionParsed(size_t nameAt, TextView name) override;
   void SectionDropped(size_t nameAt) override;
   void PairParsed(size_t keyAt, TextView key, TextView value, bool hasEquals) override;
+  void PairKept(size_t keyAt) override;
 
  private:
   size_t LineAt(size_t place) const;
 
   SettingsScan* current_ = nullptr;
+  TextView text_;
+  std::vector<size_t> keyPlaces_;  // of each scanned key of the section being parsed
   std::vector<size_t> lineStarts_;
   std::vector<size_t> sectionPlaces_;  // of each scanned section's name
 };

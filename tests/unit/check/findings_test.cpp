@@ -193,6 +193,15 @@ const CleanCase kCleanVariants[] = {
      {}},
     {"KnownLanguageCodeInCapitals", [](CheckFolder& f) { f.dir.Write("1031.mst", "t"); }, {u"/l", u"DE"}},
     {"AsciiOnlyInTheAnsiFile", [](CheckFolder& f) { Edit(f, "Product=Example", "Product=Cafe #1"); }, {}},
+    // The instance reader reads Setup.ini itself, named by a path of its own.
+    {"InstanceFileIsSetupIniByAnotherPath",
+     [](CheckFolder& f) {
+       Edit(f, "Location=product.msi",
+            "Location=sub\\..\\product.msi\r\n[Instances]\r\ncount=1\r\nI1=Second\r\n[Second]\r\nProductCode={2}");
+       f.Package().storages.insert(u"Second.mst");
+       f.msi.packages[f.dir.PathOf("sub\\..\\product.msi")] = f.Package();
+     },
+     {}},
 };
 
 TEST(CheckFinding, NothingWhereSetupReadsWhatWasMeant) {
@@ -202,6 +211,16 @@ TEST(CheckFinding, NothingWhereSetupReadsWhatWasMeant) {
     for (const Finding& finding : FindProblems(folder.Run(variant.setupArguments)))
       ADD_FAILURE() << variant.name << ": " << finding.code << " " << finding.message;
   }
+}
+
+// The chosen file is there, and opening it fails: that is the whole story, not a missing fallback.
+TEST(CheckFinding, AnUnreadableLanguageFileIsNotAlsoMissing) {
+  CheckFolder folder;
+  folder.options.language = 0x0419;
+  std::filesystem::create_directory(ResolveHostPath(folder.dir.PathOf("0x0419.ini")));
+  std::vector<std::string> codes;
+  for (const Finding& finding : FindProblems(folder.Run())) codes.push_back(finding.code + " " + finding.file);
+  EXPECT_EQ(codes, std::vector<std::string>{"language-file-unreadable 0x0419.ini"});
 }
 
 TEST(CheckFinding, TheCodePageGivenDecidesHowAnsiTextReads) {

@@ -87,7 +87,7 @@ TEST(StartingDistribution, PassesTheCheckAndInstallsWithTheGivenProperties) {
   const Observation seen = folder.Run({u"/S"});
   for (const Finding& finding : FindProblems(seen)) ADD_FAILURE() << finding.code << " " << finding.message;
   EXPECT_EQ(seen.install.commandLine, u" REBOOT=ReallySuppress");
-  EXPECT_EQ(seen.os.list.requiredEngine, u"3.1");
+  EXPECT_EQ(seen.os.requiredEngine, u"3.1");
 
   folder.options.system = {5, 1, 2600, 3, 0};
   const Observation onXp = folder.Run();

@@ -61,8 +61,8 @@ TEST_P(CheckInstall, ReportsTheStringHandedToTheInstaller) {
   const Text& folderPath = folder.dir.folder();
   if (const size_t at = expected.find(u"<dir>"); at != Text::npos) expected.replace(at, 5, folderPath);
   ASSERT_TRUE(seen.install.reached);
-  EXPECT_EQ(seen.install.modePrefix, c.modePrefix);
-  EXPECT_EQ(seen.install.propertyString, expected);
+  EXPECT_EQ(seen.install.plan.modePrefix, c.modePrefix);
+  EXPECT_EQ(seen.install.plan.propertyString, expected);
   EXPECT_EQ(seen.install.commandLine, c.modePrefix + expected);
   EXPECT_EQ(seen.install.packagePath, folder.dir.PathOf("product.msi"));
   EXPECT_EQ(seen.end.exitCode, 0);
@@ -80,9 +80,10 @@ TEST(CheckRun, AnUnsupportedSystemEndsWithMessage1150AndExitCode1) {
   ASSERT_EQ(seen.end.messageBoxes.size(), 1u);
   EXPECT_EQ(seen.end.messageBoxes[0].text, u"This product needs Windows XP SP2.");
   EXPECT_FALSE(seen.end.standardOutput.empty());
-  EXPECT_EQ(seen.os.passes, false);
+  EXPECT_TRUE(seen.os.reached);
+  EXPECT_FALSE(seen.os.supported);
   ASSERT_EQ(seen.os.entries.size(), 1u);
-  EXPECT_FALSE(seen.os.entries[0].satisfied);
+  EXPECT_EQ(seen.os.entries[0].answer, EntryAnswer::kNotMet);
 }
 
 TEST(CheckRun, SilentLoggedRunSetsTheUiLevelAndTheLogBeforeInstalling) {
@@ -103,7 +104,7 @@ TEST(CheckRun, AnOlderEngineRunsTheEngineInstallerWhenItIsThere) {
   folder.dir.Write("instmsi30.exe", "");
   const Observation seen = folder.Run();
   EXPECT_TRUE(seen.engine.updateNeeded);
-  EXPECT_TRUE(seen.engine.installerPresent);
+  EXPECT_TRUE(seen.engine.installerFound);
   EXPECT_EQ(seen.end.programsRun, std::vector<Text>{folder.dir.PathOf("instmsi30.exe")});
 }
 
@@ -112,7 +113,7 @@ TEST(CheckRun, TheFallbackLanguageFileServesAnotherLanguage) {
   folder.options.language = 0x0419;
   const Observation seen = folder.Run();
   EXPECT_EQ(seen.language.fileName, u"0x0409.ini");
-  EXPECT_TRUE(seen.language.fallback);
+  EXPECT_TRUE(seen.language.choice.fellBack);
   EXPECT_TRUE(seen.language.has1150);
 }
 
@@ -138,7 +139,7 @@ TEST(CheckRun, ALocationWithAWildcardIsFoundButNotOpened) {
   folder.msi.packages[folder.dir.Write("product1.msi", "package")] = folder.Package();
   const Observation seen = folder.Run();
   EXPECT_TRUE(seen.package.exists);
-  EXPECT_NE(seen.package.inspection, 0u);
+  EXPECT_NE(seen.package.check.result, 0u);
   EXPECT_EQ(seen.install.packagePath, folder.dir.PathOf("product?.msi"));
   const std::vector<Finding> findings = FindProblems(seen);
   ASSERT_EQ(findings.size(), 1u);

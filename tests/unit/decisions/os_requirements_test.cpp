@@ -47,12 +47,18 @@ TEST(OsRequirementOf, ReadsTheEntryKeys) {
 
 class CheckOperatingSystemTest : public ::testing::Test {
  protected:
-  bool Check(const char* ini, SystemVersion system, const Text& list = u"Systems") {
+  // The answers the run noted, one letter an entry in key order: m met, n not met, - not asked.
+  std::string Check(const std::string& ini, SystemVersion system) {
     platform.system = system;
     MsiLibrary msi(platform);
     SetupContext context(platform, msi);
-    context.settings.LoadText(FromUtf8(ini));
-    return context.CheckOperatingSystem(list);
+    context.settings.LoadText(FromUtf8("[MsiVersion]\n3.0=Systems\n" + ini));
+    const bool supported = context.CheckOperatingSystem();
+    std::string answers;
+    for (const OsEntry& entry : context.state.systems.entries)
+      answers += entry.answer == EntryAnswer::kMet ? 'm' : entry.answer == EntryAnswer::kNotMet ? 'n' : '-';
+    EXPECT_EQ(supported, answers.find('m') != std::string::npos) << ini;
+    return answers;
   }
   HostPlatform platform;
 };
@@ -62,26 +68,26 @@ constexpr char kEntries[] =
     "[Seven]\nMajorVer=6\nMinorVer=1\nBuildNo=7601\n"
     "[Broken]\nMajorVer=5\nMinorVer=0\n";
 
-TEST_F(CheckOperatingSystemTest, AnyEnabledSatisfiedEntryIsEnough) {
-  const std::string base = kEntries;
+TEST_F(CheckOperatingSystemTest, AsksEntryByEntryUntilOneIsMet) {
   const struct {
     std::string list;
     SystemVersion system;
-    bool expected;
+    std::string answers;
   } cases[] = {
-      {"[Systems]\nXp=1\nSeven=1\n", {5, 1, 2600, 2, 0}, true},
-      {"[Systems]\nXp=1\nSeven=1\n", {5, 1, 2600, 1, 0}, false},
-      {"[Systems]\nXp=1\n", {10, 0, 19045, 0, 0}, true},
-      {"[Systems]\nSeven=1\n", {5, 1, 2600, 3, 0}, false},
-      {"[Systems]\nXp=0\nSeven=yes\n", {10, 0, 19045, 0, 0}, false},
-      {"[Systems]\nXp=01\n", {10, 0, 19045, 0, 0}, false},
-      {"[Systems]\nBroken=1\n", {10, 0, 19045, 0, 0}, false},
-      {"[Systems]\nMissing=1\nSeven=1\n", {6, 1, 7601, 1, 0}, true},
-      {"[Systems]\n", {10, 0, 19045, 0, 0}, false},
-      {"", {10, 0, 19045, 0, 0}, false},
+      {"[Systems]\nXp=1\nSeven=1\n", {5, 1, 2600, 2, 0}, "nm"},
+      {"[Systems]\nXp=1\nSeven=1\n", {6, 1, 7601, 0, 0}, "m-"},
+      {"[Systems]\nXp=1\nSeven=1\n", {5, 1, 2600, 1, 0}, "nn"},
+      {"[Systems]\nXp=1\n", {10, 0, 19045, 0, 0}, "m"},
+      {"[Systems]\nSeven=1\n", {5, 1, 2600, 3, 0}, "n"},
+      {"[Systems]\nXp=0\nSeven=yes\n", {10, 0, 19045, 0, 0}, "--"},
+      {"[Systems]\nXp=01\n", {10, 0, 19045, 0, 0}, "-"},
+      {"[Systems]\nBroken=1\n", {10, 0, 19045, 0, 0}, "n"},
+      {"[Systems]\nMissing=1\nSeven=1\n", {6, 1, 7601, 1, 0}, "nm"},
+      {"[Systems]\n", {10, 0, 19045, 0, 0}, ""},
+      {"", {10, 0, 19045, 0, 0}, ""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Check((c.list + base).c_str(), c.system), c.expected) << c.list;
+    EXPECT_EQ(Check(c.list + kEntries, c.system), c.answers) << c.list;
   }
 }
 

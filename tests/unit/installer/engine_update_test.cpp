@@ -54,10 +54,13 @@ TEST_F(EngineUpdateTest, CheckRunsTheEngineInstallerOnlyWhenTheInstalledEngineIs
       platform.productVersions[u"msi.dll"] = *c.installed;
     }
     context.requiredMsiVersion = c.required;
+    context.state.engine = {};
     CheckAndUpdateEngine(context);
     const std::vector<Text> expected = c.runs ? std::vector<Text>{context.moduleDirectory + u"instmsi30.exe"}
                                               : std::vector<Text>{};
     EXPECT_EQ(expected, platform.runRequests) << c.name;
+    EXPECT_EQ(c.runs, context.state.engine.updateNeeded) << c.name;
+    EXPECT_EQ(c.runs, context.state.engine.installerStarted) << c.name;
   }
 }
 
@@ -67,6 +70,9 @@ TEST_F(EngineUpdateTest, MissingEngineInstallerStartsNothingAndKeepsTheLibrary) 
   CheckAndUpdateEngine(context);
   EXPECT_TRUE(platform.runRequests.empty());
   EXPECT_TRUE(msi.IsLoaded());
+  EXPECT_EQ(u"3.1.4000.2435", context.state.engine.installed);
+  EXPECT_TRUE(context.state.engine.updateNeeded);
+  EXPECT_FALSE(context.state.engine.installerFound);
   EXPECT_EQ(0, platform.unloads);
 }
 
@@ -78,7 +84,7 @@ TEST_F(EngineUpdateTest, TheLibraryIsLetGoWhileTheEngineInstallerRunsAndBoundAga
     heldDuringRun = msi.IsLoaded();
     return true;
   };
-  EXPECT_TRUE(RunEngineInstaller(platform, msi, installer));
+  EXPECT_EQ(EngineInstallerRun::kRan, RunEngineInstaller(platform, msi, installer));
   EXPECT_FALSE(heldDuringRun);
   EXPECT_TRUE(msi.IsLoaded());
   EXPECT_TRUE(msi.IsBound(MsiEntry::kInstallProduct));
@@ -88,7 +94,7 @@ TEST_F(EngineUpdateTest, AnInstallerThatCannotStartStillGetsTheLibraryBoundAgain
   const Text installer = dir.Write("instmsi30.exe", "");
   ASSERT_TRUE(msi.Bind());
   platform.onRun = [](const Text&) { return false; };
-  EXPECT_FALSE(RunEngineInstaller(platform, msi, installer));
+  EXPECT_EQ(EngineInstallerRun::kNotStarted, RunEngineInstaller(platform, msi, installer));
   EXPECT_TRUE(msi.IsLoaded());
   EXPECT_EQ(2, platform.loads);
 }
@@ -100,7 +106,7 @@ TEST_F(EngineUpdateTest, AnInstallerThatRemovesTheLibraryLeavesNoEntryPointBehin
     WithoutMsiDll();
     return true;
   };
-  EXPECT_TRUE(RunEngineInstaller(platform, msi, installer));
+  EXPECT_EQ(EngineInstallerRun::kRan, RunEngineInstaller(platform, msi, installer));
   EXPECT_FALSE(msi.IsLoaded());
   EXPECT_FALSE(msi.IsBound(MsiEntry::kInstallProduct));
   EXPECT_FALSE(msi.IsBound(MsiEntry::kCloseHandle));

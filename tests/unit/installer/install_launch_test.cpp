@@ -75,6 +75,7 @@ TEST(ComposeAndInstall, ComposesEveryShapeOfCommandLine) {
     if (c.languageTransform != 0) scene.WithLanguageTransform(c.languageTransform);
     EXPECT_EQ(0u, ComposeAndInstall(scene.context)) << c.name;
     EXPECT_EQ(Expand(c.expected, scene.AdministrativePart()), scene.InstallCommandLine()) << c.name;
+    EXPECT_EQ(scene.InstallCommandLine(), scene.context.state.plan.CommandLine()) << c.name;
     EXPECT_EQ(scene.context.packagePath, scene.fakeMsi.CallsTo("MsiInstallProductW").at(0).arguments[0]) << c.name;
   }
 }
@@ -222,7 +223,10 @@ TEST(LaunchInstall, ForgetsTheDatabaseEvenWhenItCannotBeClosed) {
   PackageInfo info;
   info.database = ScopedMsiHandle(scene.msi, 42);
   info.packagePath = u"C:\\p.msi";
-  EXPECT_EQ(0u, LaunchInstall(info, kRemoval, u"X=1", scene.msi));
+  InstallPlan plan;
+  plan.modePrefix = u"REMOVE=ALL ";
+  plan.propertyString = u"X=1";
+  EXPECT_EQ(0u, LaunchInstall(info, plan, scene.msi));
   EXPECT_EQ(0u, info.database.get());
   EXPECT_EQ((std::vector<FakeMsiCall>{{"MsiInstallProductW", {u"C:\\p.msi", u"REMOVE=ALL X=1"}}}), scene.fakeMsi.calls);
 }
