@@ -20,5 +20,15 @@ inline void SetServicePack(uint32_t word, OsRequirement& requirement) {
   requirement.servicePackMajor = static_cast<uint16_t>((word >> 8) & 0xFF);
   requirement.servicePackMinor = static_cast<uint16_t>(word & 0xFF);
 }
+inline OsRequirement ServicePackOf(uint32_t word) {
+  OsRequirement requirement;
+  SetServicePack(word, requirement);
+  return requirement;
+}
+// Whether a service pack can be written as a word at all: each number has one byte.
+inline bool FitsServicePackWord(uint16_t major, uint16_t minor) {
+  const OsRequirement decoded = ServicePackOf(ServicePackWord(major, minor));
+  return decoded.servicePackMajor == major && decoded.servicePackMinor == minor;
+}
 
 }  // namespace setup

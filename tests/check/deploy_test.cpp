@@ -15,7 +15,7 @@
 
 #include "tests/check/deploy_folder.h"
 #include "tests/unit/check/check_folder.h"
-#include "tools/setup-check/check_options.h"
+#include "tools/setup-check/deploy_command.h"
 #include "tools/setup-check/deploy_archive.h"
 #include "tools/setup-check/deploy_descriptions.h"
 
@@ -362,7 +362,7 @@ TEST(DeployArguments, NameBothFoldersAndWantTheUrl) {
             std::tie(u"dist", u"out", u"https://x.example/p.zip", u"A.B"));
   EXPECT_TRUE(o.zip == u"p.zip" && o.force);
   EXPECT_NE(ParseDeployArguments({u"dist", u"out"}).error.find("--url"), std::string::npos);
-  EXPECT_NE(CheckUsage().find("--deploy [OPTIONS] DIST_DIR OUT_DIR"), std::string::npos);
+  EXPECT_NE(DeployHelp().find("--deploy [OPTIONS] DIST_DIR OUT_DIR"), std::string::npos);
 }
 
 }  // namespace

@@ -81,12 +81,12 @@ bool Inside(const fs::path& path, const fs::path& folder) {
 
 // The run as every engine starts it, silent, on a Windows the folder accepts: there it goes on
 // to the package the engines install.
-Observation ObserveForDeployment(const DeployOptions& options, const Text& folder, const FakeModule& packageReader) {
+CheckResult CheckForDeployment(const DeployOptions& options, const Text& folder, const FakeModule& packageReader) {
   CheckOptions check;
   check.distribution = options.distribution;
   check.setupArguments = {SetupOption(kSilentOption)};
   check.takesFirstSystem = true;
-  return Observe(check, folder, packageReader);
+  return CheckDistribution(check, folder, packageReader);
 }
 
 std::vector<DescriptionFile> Descriptions(const DeployFacts& facts) {
@@ -156,16 +156,16 @@ CheckExitCode WriteDeployment(const DeployOptions& options, const FakeModule& pa
   const fs::path outDir = fs::absolute(fs::path(options.outDir), error).lexically_normal();
   if (const std::string why = Refusal(options, folder, outDir); !why.empty()) return NothingWritten(report, why);
 
-  const Observation seen = ObserveForDeployment(options, WindowsFolderOf(folder), packageReader);
-  const std::vector<Finding> findings = FindProblems(seen);
+  const CheckResult checked = CheckForDeployment(options, WindowsFolderOf(folder), packageReader);
+  const std::vector<Finding>& findings = checked.findings;
   if (ExitCodeFor(findings) == kCheckErrors) {
-    report = TextReport(seen, findings) + "setup-check: the folder has errors; nothing was written\n";
+    report = TextReport(checked) + "setup-check: the folder has errors; nothing was written\n";
     return kCheckErrors;
   }
   const std::string warned =
       findings.empty() ? "" : "  the check warns: setup-check " + folder.string() + " tells of what\n";
   std::string why;
-  std::optional<DeployFacts> facts = DeployFactsOf(seen, options.id, why);
+  std::optional<DeployFacts> facts = DeployFactsOf(checked, options.id, why);
   if (!facts) return NothingWritten(report, why);
   facts->url = ToUtf8(options.url);
 

@@ -7,7 +7,7 @@
 
 #include "setup/decisions/settings_names.h"
 #include "tools/setup-check/deploy_descriptions.h"
-#include "tools/setup-check/init_distribution.h"
+#include "tools/setup-check/windows_text.h"
 
 namespace setup::check {
 namespace {

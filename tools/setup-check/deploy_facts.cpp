@@ -130,7 +130,8 @@ std::optional<SystemVersion> LowestSystem(const OsView& os) {
   return lowest;
 }
 
-std::optional<DeployFacts> DeployFactsOf(const Observation& seen, const Text& id, std::string& error) {
+std::optional<DeployFacts> DeployFactsOf(const CheckResult& checked, const Text& id, std::string& error) {
+  const Observation& seen = checked.seen;
   const Text& path = seen.package.path;
   const PackageFacts& package = seen.package.facts;
   error = UnreadableReason(package, ToUtf8(path));
@@ -150,7 +151,7 @@ std::optional<DeployFacts> DeployFactsOf(const Observation& seen, const Text& id
   const char* architecture = ArchitectureOf(package.platform);
   // The engines start setup.exe, not the package: a 64-bit setup.exe never starts on the 32-bit
   // Windows that an x86 package alone would let them choose.
-  const std::optional<Text>& program = seen.setupExe.architecture;
+  const std::optional<Text>& program = checked.files.setupExe.architecture;
   if (architecture != nullptr && std::string_view(architecture) == "x86" && program) {
     if (*program == u"x64") architecture = "x64";
     if (*program == u"arm64") architecture = "arm64";

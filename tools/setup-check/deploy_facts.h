@@ -6,7 +6,7 @@
 #include <string>
 
 #include "setup/cmdline/setup_options.h"
-#include "tools/setup-check/observation.h"
+#include "tools/setup-check/check.h"
 
 namespace setup::check {
 
@@ -48,6 +48,6 @@ std::optional<SystemVersion> LowestSystem(const OsView& os);
 
 // The facts of the run's package; nullopt with error telling why when the descriptions cannot be
 // made from it. id is the --id given, or empty.
-std::optional<DeployFacts> DeployFactsOf(const Observation& seen, const Text& id, std::string& error);
+std::optional<DeployFacts> DeployFactsOf(const CheckResult& checked, const Text& id, std::string& error);
 
 }  // namespace setup::check

@@ -10,7 +10,7 @@
 
 #include "setup/installer/msi_library.h"
 #include "setup/platform/host/host_platform.h"
-#include "tools/setup-check/check_options.h"
+#include "tools/setup-check/run_options.h"
 #include "tools/setup-check/code_page.h"
 
 namespace setup::check {

@@ -347,6 +347,13 @@ ExecutableIdentity ReadExecutableIdentity(const std::filesystem::path& path) {
   return identity;
 }
 
+FileIdentities ReadFileIdentities(const std::filesystem::path& setupExe, const std::filesystem::path& package) {
+  FileIdentities files;
+  files.setupExe = ReadExecutableIdentity(setupExe);
+  if (!package.empty()) files.packageSignature = ReadPackageSignature(package);
+  return files;
+}
+
 Signature ReadPackageSignature(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
   if (!file.is_open()) return {};

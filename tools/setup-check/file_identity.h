@@ -43,4 +43,11 @@ bool HoldsPackageSignature(std::istream& in);
 ExecutableIdentity ReadExecutableIdentity(const std::filesystem::path& path);
 Signature ReadPackageSignature(const std::filesystem::path& path);
 
+// What Windows shows of a distribution folder's files before anything runs.
+struct FileIdentities {
+  ExecutableIdentity setupExe;
+  Signature packageSignature;  // none where the package path is empty
+};
+FileIdentities ReadFileIdentities(const std::filesystem::path& setupExe, const std::filesystem::path& package);
+
 }  // namespace setup::check

@@ -9,6 +9,8 @@
 #include "setup/decisions/settings_names.h"
 #include "setup/driver/run.h"
 #include "setup/driver/version_number.h"
+#include "tools/setup-check/finding_kinds.h"
+#include "tools/setup-check/fill.h"
 #include "tools/setup-check/report.h"
 #include "tools/setup-check/result_codes.h"
 
@@ -40,15 +42,25 @@ size_t EditDistance(TextView a, TextView b) {
   return d[a.size()][b.size()];
 }
 
+using Holes = std::initializer_list<std::pair<std::string_view, std::string>>;
+
 class Findings {
  public:
-  void Error(std::string code, std::string file, size_t line, std::string message) {
-    list.push_back({Severity::kError, std::move(code), std::move(file), line, std::move(message)});
+  void Add(KindOfOneSeverity named, std::string file, size_t line, Holes holes = {}) {
+    const FindingKind& kind = *named.kind;
+    Push(kind, kind.severity == KindSeverity::kError ? Severity::kError : Severity::kWarning, std::move(file), line,
+         holes);
   }
-  void Warning(std::string code, std::string file, size_t line, std::string message) {
-    list.push_back({Severity::kWarning, std::move(code), std::move(file), line, std::move(message)});
+  // Only the call knows whether the name is a near miss, which loses a setting, or mere clutter.
+  void Add(KindOfEitherSeverity named, Severity severity, std::string file, size_t line, Holes holes) {
+    Push(*named.kind, severity, std::move(file), line, holes);
   }
   std::vector<Finding> list;
+
+ private:
+  void Push(const FindingKind& kind, Severity severity, std::string file, size_t line, Holes holes) {
+    list.push_back({severity, std::string(kind.code), std::move(file), line, Fill(kind.message, holes)});
+  }
 };
 
 size_t SectionLine(const SettingsScan& scan, TextView name) {
@@ -57,44 +69,29 @@ size_t SectionLine(const SettingsScan& scan, TextView name) {
 }
 
 // "MinorVer 0" becomes the key "MinorVer 0": the likely meaning is its first word "=" the rest.
-std::string WithoutEqualsMessage(const ScannedKey& key) {
-  const std::string line = U(key.key);
+std::string MeantLine(const std::string& line) {
   const size_t space = line.find_first_of(" \t:");
-  const std::string meant = space == std::string::npos
-                                ? line + "=..."
-                                : line.substr(0, space) + "=" + line.substr(line.find_first_not_of(" \t:", space));
-  return "\"" + line + "\" has no \"=\": setup.exe takes the whole line for a key with an empty value; did you mean " +
-         meant + "?";
+  return space == std::string::npos ? line + "=..."
+                                    : line.substr(0, space) + "=" + line.substr(line.find_first_not_of(" \t:", space));
 }
 
 // A bracket anywhere starts a section, and a repeated section name is dropped whole.
 void CheckDocumentShape(const SettingsScan& scan, const std::string& file, uint32_t codePage, Findings& out) {
-  if (scan.utf8WithoutMark) {
-    out.Warning("utf8-without-mark", file, 0,
-                "UTF-8 text without a byte-order mark: setup.exe reads it in the ANSI code page, so letters "
-                "beyond ASCII come out garbled; save it with a byte-order mark");
-  }
-  if (scan.ansiBeyondAscii) {
-    out.Warning("ansi-code-page", file, 0,
-                "ANSI text with characters beyond ASCII: setup.exe reads them in the target machine's ANSI code "
-                "page, so they read as here (code page " +
-                    std::to_string(codePage) +
-                    ") only where that is the system's; save the file as UTF-8 with a byte-order mark");
-  }
+  if (scan.utf8WithoutMark) out.Add("utf8-without-mark", file, 0);
+  if (scan.ansiBeyondAscii) out.Add("ansi-code-page", file, 0, {{"{codePage}", std::to_string(codePage)}});
   for (const ScannedSection& section : scan.sections) {
     for (const ScannedKey& key : section.keys) {
-      if (!key.hasEquals) out.Warning("missing-equals", file, key.line, WithoutEqualsMessage(key));
+      if (key.hasEquals) continue;
+      const std::string line = U(key.key);
+      out.Add("missing-equals", file, key.line, {{"{line}", line}, {"{meant}", MeantLine(line)}});
     }
   }
-  for (const StrayBracket& stray : scan.strayBrackets) {
-    out.Warning("bracket-in-line", file, stray.line,
-                "\"[\" inside a line starts a new section there, cutting the line short: " + U(stray.lineText));
-  }
+  for (const StrayBracket& stray : scan.strayBrackets)
+    out.Add("bracket-in-line", file, stray.line, {{"{line}", U(stray.lineText)}});
   for (const ScannedSection& section : scan.sections) {
     if (!section.ignored) continue;
-    out.Warning("duplicate-section", file, section.line,
-                "section [" + U(section.name) + "] appears again (first at line " +
-                    std::to_string(SectionLine(scan, section.name)) + "); setup.exe ignores this one");
+    out.Add("duplicate-section", file, section.line,
+            {{"{section}", U(section.name)}, {"{first}", std::to_string(SectionLine(scan, section.name))}});
   }
 }
 
@@ -149,16 +146,12 @@ void CheckKeys(const ScannedSection& section, const KnownSection& known, Finding
     const bool read = std::any_of(known.keys.begin(), known.keys.end(),
                                   [&](const Text& name) { return SameName(name, key.key, known.ignoreCase); });
     if (read) continue;
-    const std::string where = U(key.key) + " in [" + U(section.name) + "]";
     const std::optional<Text> meant = NearestName(key.key, known.keys);
-    if (meant && !HasKey(section, *meant, known.ignoreCase)) {
-      out.Error("unknown-key", SettingsName(), key.line,
-                "setup.exe never reads " + where + ": did you mean " + U(*meant) +
-                    "? Names count letter for letter, case included, so this value is lost");
-    } else {
-      out.Warning("unknown-key", SettingsName(), key.line,
-                  "setup.exe never reads " + where + (meant ? "; did you mean " + U(*meant) + "?" : ""));
-    }
+    const bool nearMiss = meant && !HasKey(section, *meant, known.ignoreCase);
+    const std::string tail =
+        meant ? Fill(nearMiss ? hint::kKeyNearMiss : hint::kKeyGuess, {{"{meant}", U(*meant)}}) : "";
+    out.Add("unknown-key", nearMiss ? Severity::kError : Severity::kWarning, SettingsName(), key.line,
+            {{"{key}", U(key.key)}, {"{section}", U(section.name)}, {"{hint}", tail}});
   }
 }
 
@@ -188,29 +181,21 @@ void CheckNames(const SettingsView& settings, Findings& out) {
       continue;
     }
     const std::optional<Text> meant = NearestName(section.name, names);
-    const std::string name = "[" + U(section.name) + "]";
-    if (meant && scan.Find(*meant) == nullptr) {
-      out.Error("unknown-section", SettingsName(), section.line,
-                "setup.exe never reads " + name + ": did you mean [" + U(*meant) +
-                    "]? Names count letter for letter, case included, and Setup.ini has no [" + U(*meant) + "]");
-    } else {
-      out.Warning("unknown-section", SettingsName(), section.line,
-                  "setup.exe never reads " + name + (meant ? "; did you mean [" + U(*meant) + "]?" : ""));
-    }
+    const bool nearMiss = meant && scan.Find(*meant) == nullptr;
+    const std::string tail =
+        meant ? Fill(nearMiss ? hint::kSectionNearMiss : hint::kSectionGuess, {{"{meant}", U(*meant)}}) : "";
+    out.Add("unknown-section", nearMiss ? Severity::kError : Severity::kWarning, SettingsName(), section.line,
+            {{"{section}", U(section.name)}, {"{hint}", tail}});
   }
 }
 
 bool CheckSettingsFile(const Observation& seen, Findings& out) {
   if (!seen.settings.exists) {
-    out.Error("settings-missing", SettingsName(), 0,
-              "Setup.ini is missing: setup.exe shows nothing, writes its usage text and ends with exit code 1");
+    out.Add("settings-missing", SettingsName(), 0);
     return false;
   }
   if (!seen.settings.scan.opened) {
-    out.Error("settings-unreadable", SettingsName(), 0,
-              "Setup.ini cannot be read (" + U(seen.settings.scan.openError) +
-                  "): setup.exe reads ANSI, UTF-8 with a byte-order mark and UTF-16LE, and refuses UTF-16BE; "
-                  "every run ends with message 1150");
+    out.Add("settings-unreadable", SettingsName(), 0, {{"{error}", U(seen.settings.scan.openError)}});
     return false;
   }
   CheckDocumentShape(seen.settings.scan, SettingsName(), seen.options.codePage, out);
@@ -224,18 +209,14 @@ void CheckPackageIdentity(const Observation& seen, Findings& out) {
   const size_t startup = SectionLine(settings.scan, kStartupSection);
   const Text productVersion = settings.Startup(kProductVersionKey);
   if (settings.productCode != package.productCode) {
-    out.Error("product-code-mismatch", SettingsName(),
-              settings.scan.LineOf(kStartupSection, kProductCodeKey).value_or(startup),
-              "ProductCode \"" + U(settings.productCode) + "\" differs from the package's own \"" +
-                  U(package.productCode) + "\": setup.exe asks whether the wrong product is installed");
+    out.Add("product-code-mismatch", SettingsName(),
+            settings.scan.LineOf(kStartupSection, kProductCodeKey).value_or(startup),
+            {{"{ours}", U(settings.productCode)}, {"{package}", U(package.productCode)}});
   }
   if (CompareVersions(ParseVersion(productVersion), ParseVersion(package.productVersion)) != 0) {
-    out.Error("product-version-mismatch", SettingsName(),
-              settings.scan.LineOf(kStartupSection, kProductVersionKey).value_or(startup),
-              "ProductVersion \"" + U(productVersion) + "\" differs from the package's own \"" +
-                  U(package.productVersion) +
-                  "\" (all four parts count, a missing part as -1): setup.exe never recognises the installed "
-                  "product or instance");
+    out.Add("product-version-mismatch", SettingsName(),
+            settings.scan.LineOf(kStartupSection, kProductVersionKey).value_or(startup),
+            {{"{ours}", U(productVersion)}, {"{package}", U(package.productVersion)}});
   }
 }
 
@@ -245,27 +226,19 @@ void CheckPackageReading(const Observation& seen, const std::string& packageFile
   // After the key file's query setup.exe reads nothing more, the instance file included.
   if (package.check.failedQuery == PackageQuery::kKeyFile) {
     if (seen.instance.declaredName.empty()) return;
-    out.Warning("instances-unread", packageFile, 0,
-                "the package has no File row \"" + U(kKeyFileId) +
-                    "\", so setup.exe stops reading it before the instance "
-                    "file: the instance \"" +
-                    U(seen.instance.declaredName) + "\" of setup.ini is never used");
+    out.Add("instances-unread", packageFile, 0,
+            {{"{file}", U(kKeyFileId)}, {"{instance}", U(seen.instance.declaredName)}});
     return;
   }
-  out.Error("package-unreadable", packageFile, 0,
-            "the package cannot be read as a Windows Installer package (result " + ResultCodeText(package.check.result) +
-                "); setup.exe still hands it to the installer");
+  out.Add("package-unreadable", packageFile, 0, {{"{result}", ResultCodeText(package.check.result)}});
 }
 
 // Where the instance is installed, setup.exe asks for the transform inside the package.
 void CheckInstanceTransform(const Observation& seen, const std::string& packageFile, Findings& out) {
   const Text& transform = seen.install.plan.instanceTransform;
   if (transform.empty() || seen.package.holdsInstanceTransform != false) return;
-  const std::string name = U(seen.package.info.instanceName);
-  out.Error("instance-transform-missing", packageFile, 0,
-            "setup.ini names the instance \"" + name + "\", but the package holds no transform " + U(transform) +
-                ": where that instance is installed, setup.exe asks for TRANSFORMS=:" + U(transform) +
-                "; and the installation fails");
+  out.Add("instance-transform-missing", packageFile, 0,
+          {{"{instance}", U(seen.package.info.instanceName)}, {"{transform}", U(transform)}});
 }
 
 void CheckPackage(const Observation& seen, Findings& out) {
@@ -273,26 +246,23 @@ void CheckPackage(const Observation& seen, Findings& out) {
   const SettingsScan& scan = settings.scan;
   const Text packageName = settings.Startup(kPackageNameKey);
   if (packageName.empty()) {
-    out.Error("package-name-missing", SettingsName(), SectionLine(scan, kStartupSection),
-              "[Startup] has no PackageName: setup.exe takes the folder itself for the package");
+    out.Add("package-name-missing", SettingsName(), SectionLine(scan, kStartupSection));
     return;
   }
   const ScannedSection* section = scan.Find(packageName);
   if (section == nullptr) {
-    out.Error("package-section-missing", SettingsName(), scan.LineOf(kStartupSection, kPackageNameKey).value_or(0),
-              "PackageName names the section [" + U(packageName) +
-                  "], which Setup.ini does not have: setup.exe takes the folder itself for the package");
+    out.Add("package-section-missing", SettingsName(), scan.LineOf(kStartupSection, kPackageNameKey).value_or(0),
+            {{"{section}", U(packageName)}});
     return;
   }
   if (settings.location.empty()) {
-    out.Error("location-missing", SettingsName(), section->line,
-              "[" + U(packageName) + "] has no Location: setup.exe takes the folder itself for the package");
+    out.Add("location-missing", SettingsName(), section->line, {{"{section}", U(packageName)}});
     return;
   }
   const std::string location = U(settings.location);
   if (!seen.package.exists) {
-    out.Error("package-file-missing", SettingsName(), scan.LineOf(packageName, kLocationKey).value_or(0),
-              "the package \"" + location + "\" does not exist (looked for as " + U(seen.package.path) + ")");
+    out.Add("package-file-missing", SettingsName(), scan.LineOf(packageName, kLocationKey).value_or(0),
+            {{"{location}", location}, {"{path}", U(seen.package.path)}});
     return;
   }
   if (!seen.package.check.reached) return;
@@ -313,19 +283,19 @@ const ScannedKey* LineWithoutEquals(const ScannedSection& section, TextView key)
 // meets; a dotted one shifts the parts after it instead.
 void CheckEntryNumbers(const ScannedSection& section, const OsEntry& entry, Findings& out) {
   const std::string name = U(section.name);
-  const std::string consequence = IsNeverMet(entry.requirement)
-                                      ? "this entry can never be satisfied"
-                                      : "the entry asks for " + RequirementText(entry.requirement) + " instead";
+  const std::string consequence =
+      IsNeverMet(entry.requirement)
+          ? std::string(hint::kNeverMet)
+          : Fill(hint::kAsksInstead, {{"{requirement}", RequirementText(entry.requirement)}});
   for (const TextView key : {kMajorVersionKey, kMinorVersionKey, kBuildNumberKey}) {
     const ScannedKey* found = section.KeptKey(key);
     if (found == nullptr) found = LineWithoutEquals(section, key);
-    std::string message = "[" + name + "] ";
     if (found == nullptr || found->value.empty()) {
-      message.append("has no ").append(U(key)).append(": ").append(consequence);
-      out.Warning("os-entry-key-missing", SettingsName(), found == nullptr ? section.line : found->line, message);
+      out.Add("os-entry-key-missing", SettingsName(), found == nullptr ? section.line : found->line,
+              {{"{entry}", name}, {"{key}", U(key)}, {"{consequence}", consequence}});
     } else if (ParseVersionPart(found->value).value_or(-1) < 0) {
-      message.append(U(key)).append("=").append(U(found->value)).append(" is not a whole decimal number: ");
-      out.Warning("os-entry-malformed", SettingsName(), found->line, message.append(consequence));
+      out.Add("os-entry-malformed", SettingsName(), found->line,
+              {{"{entry}", name}, {"{key}", U(key)}, {"{value}", U(found->value)}, {"{consequence}", consequence}});
     }
   }
 }
@@ -335,10 +305,11 @@ void CheckServicePack(const ScannedSection& section, const OsRequirement& requir
   const ScannedKey* found = section.KeptKey(kServicePackKey);
   if (found == nullptr || requirement.servicePackMajor != 0 || requirement.servicePackMinor == 0) return;
   const uint16_t meant = requirement.servicePackMinor;
-  out.Warning("service-pack-encoding", SettingsName(), found->line,
-              "[" + U(section.name) + "] ServicePack=" + U(found->value) + " asks for service pack 0." +
-                  std::to_string(meant) + "; service pack " + std::to_string(meant) + ".0 is written " +
-                  std::to_string(ServicePackWord(meant, 0)));
+  out.Add("service-pack-encoding", SettingsName(), found->line,
+          {{"{entry}", U(section.name)},
+           {"{value}", U(found->value)},
+           {"{number}", std::to_string(meant)},
+           {"{word}", std::to_string(ServicePackWord(meant, 0))}});
 }
 
 // True when the entry could be met by some system.
@@ -346,15 +317,12 @@ bool CheckEntry(const OsView& os, const OsEntry& entry, const SettingsScan& scan
   const size_t line = scan.LineOf(os.listSection, entry.name).value_or(0);
   if (!entry.enabled) {
     if (entry.value == u"0") return false;  // turned off on purpose
-    out.Warning("os-list-value", SettingsName(), line,
-                U(entry.name) + "=" + U(entry.value) + ": only \"1\" enables an entry and \"0\" turns it off; [" +
-                    U(entry.name) + "] is skipped");
+    out.Add("os-list-value", SettingsName(), line, {{"{entry}", U(entry.name)}, {"{value}", U(entry.value)}});
     return false;
   }
   const ScannedSection* section = scan.Find(entry.name);
   if (section == nullptr) {
-    out.Warning("os-entry-missing", SettingsName(), line,
-                "the list enables [" + U(entry.name) + "], which Setup.ini does not have: it can never be satisfied");
+    out.Add("os-entry-missing", SettingsName(), line, {{"{entry}", U(entry.name)}});
     return false;
   }
   CheckEntryNumbers(*section, entry, out);
@@ -366,50 +334,41 @@ void CheckOperatingSystems(const Observation& seen, Findings& out) {
   const OsView& os = seen.os;
   const SettingsScan& scan = seen.settings.scan;
   if (os.engineKeyCount == 0) {
-    out.Error("msiversion-missing", SettingsName(), SectionLine(scan, kMsiVersionSection),
-              "no key in [MsiVersion]: no operating system can pass, every run ends with message 1150");
+    out.Add("msiversion-missing", SettingsName(), SectionLine(scan, kMsiVersionSection));
     return;
   }
   const ScannedSection* msiVersion = scan.Find(kMsiVersionSection);
   for (const ScannedKey& key : msiVersion->keys) {
     if (os.engineKeyCount < 2 || key.key == os.requiredEngine) continue;
-    out.Warning("msiversion-several-keys", SettingsName(), key.line,
-                "[MsiVersion] has " + std::to_string(os.engineKeyCount) + " keys; only the first in key order, \"" +
-                    U(os.requiredEngine) + "\", counts: \"" + U(key.key) + "\" is ignored");
+    out.Add("msiversion-several-keys", SettingsName(), key.line,
+            {{"{count}", std::to_string(os.engineKeyCount)}, {"{first}", U(os.requiredEngine)}, {"{key}", U(key.key)}});
   }
   if (!os.listFound) {
-    out.Error("os-list-missing", SettingsName(), scan.LineOf(kMsiVersionSection, os.requiredEngine).value_or(0),
-              "[MsiVersion] names the list [" + U(os.listSection) +
-                  "], which Setup.ini does not have: every run ends with message 1150");
+    out.Add("os-list-missing", SettingsName(), scan.LineOf(kMsiVersionSection, os.requiredEngine).value_or(0),
+            {{"{list}", U(os.listSection)}});
     return;
   }
   bool anySatisfiable = false;
   for (const OsEntry& entry : os.entries) anySatisfiable = CheckEntry(os, entry, scan, out) || anySatisfiable;
   if (!anySatisfiable) {
-    out.Error("os-none-satisfiable", SettingsName(), SectionLine(scan, os.listSection),
-              "no entry of [" + U(os.listSection) + "] can ever be satisfied: every run ends with message 1150");
+    out.Add("os-none-satisfiable", SettingsName(), SectionLine(scan, os.listSection), {{"{list}", U(os.listSection)}});
   }
 }
 
 void CheckEngineUpdate(const Observation& seen, Findings& out) {
   const EngineView& engine = seen.engine;
   if (!engine.updateNeeded || engine.installerFound) return;
-  out.Warning("engine-installer-missing", SettingsName(),
-              seen.settings.scan.LineOf(kMsiVersionSection, seen.os.requiredEngine).value_or(0),
-              "the installed engine (msi.dll " + U(engine.installed) + ") is older than " + U(engine.required) +
-                  ", the first key of [MsiVersion], but " + U(kEngineInstallerName) +
-                  " is not in the folder: setup.exe goes on "
-                  "with the old engine, and the installation may fail");
+  out.Add("engine-installer-missing", SettingsName(),
+          seen.settings.scan.LineOf(kMsiVersionSection, seen.os.requiredEngine).value_or(0),
+          {{"{installed}", U(engine.installed)}, {"{required}", U(engine.required)},
+           {"{installer}", U(kEngineInstallerName)}});
 }
 
 void CheckLanguageFile(const LanguageFileView& file, uint32_t codePage, Findings& out) {
   const std::string name = U(file.fileName);
-  if (!file.nameIsLookedFor) {
-    out.Warning("language-file-name", name, 0,
-                "setup.exe never looks for this name: it formats the language as " + U(file.expectedSection) + ".ini");
-  }
+  if (!file.nameIsLookedFor) out.Add("language-file-name", name, 0, {{"{section}", U(file.expectedSection)}});
   if (!file.scan.opened) {
-    out.Warning("language-file-unreadable", name, 0, "cannot be read (" + U(file.scan.openError) + ")");
+    out.Add("language-file-unreadable", name, 0, {{"{error}", U(file.scan.openError)}});
     return;
   }
   CheckDocumentShape(file.scan, name, codePage, out);
@@ -418,14 +377,14 @@ void CheckLanguageFile(const LanguageFileView& file, uint32_t codePage, Findings
     std::string found;
     for (const ScannedSection& other : file.scan.sections)
       found += (found.empty() ? "" : ", ") + ("[" + U(other.name) + "]");
-    out.Warning("language-section-mismatch", name, file.scan.sections.empty() ? 0 : file.scan.sections.front().line,
-                "no section [" + U(file.expectedSection) + "] (" + (found.empty() ? "no sections" : "found " + found) +
-                    "): setup.exe finds none of its messages");
+    const std::string instead =
+        found.empty() ? std::string(hint::kNoSections) : Fill(hint::kFoundSections, {{"{sections}", found}});
+    out.Add("language-section-mismatch", name, file.scan.sections.empty() ? 0 : file.scan.sections.front().line,
+            {{"{section}", U(file.expectedSection)}, {"{found}", instead}});
     return;
   }
   if (section->KeptKey(kUnsupportedSystemMessage) == nullptr) {
-    out.Warning("language-file-no-1150", name, section->line,
-                "[" + U(section->name) + "] has no message 1150, the text shown when the system is not supported");
+    out.Add("language-file-no-1150", name, section->line, {{"{section}", U(section->name)}});
   }
 }
 
@@ -433,9 +392,8 @@ void CheckLanguages(const Observation& seen, Findings& out) {
   const LanguageView& language = seen.language;
   // A chosen file that is there but unreadable has a finding of its own.
   if (language.reached && language.choice.fellBack && !language.choice.loaded && !language.fileFound) {
-    out.Warning("language-file-missing", U(language.fileName), 0,
-                "no language file for " + U(language.choice.wanted) + " and no fallback " + U(language.fileName) +
-                    ": message boxes show empty texts");
+    out.Add("language-file-missing", U(language.fileName), 0,
+            {{"{wanted}", U(language.choice.wanted)}, {"{file}", U(language.fileName)}});
   }
   for (const LanguageFileView& file : seen.languageFiles) CheckLanguageFile(file, seen.options.codePage, out);
 }
@@ -452,25 +410,21 @@ std::string LanguageName(uint32_t languageId) {
 void CheckCommandLine(const Observation& seen, Findings& out) {
   const CommandLineView& commandLine = seen.commandLine;
   if (commandLine.parseResult == kParseRejected) {
-    out.Warning("command-line-rejected", kCommandLine, 0,
-                "setup.exe rejects an argument and ignores it and everything after it: " +
-                    U(commandLine.parseError.substr(0, commandLine.parseError.find(u'\n'))));
+    out.Add("command-line-rejected", kCommandLine, 0,
+            {{"{error}", U(commandLine.parseError.substr(0, commandLine.parseError.find(u'\n')))}});
   }
   // The run applies /l only once it has its settings.
   if (commandLine.languageCode && seen.settings.exists && !commandLine.languageCodeKnown) {
-    const std::string code = U(*commandLine.languageCode);
-    out.Warning("language-code-unknown", kCommandLine, 0,
-                "/l " + code + ": " + code + " is not a language setup.exe knows; it keeps the user's language, " +
-                    LanguageName(commandLine.languageId) + ", for its messages and transform");
+    out.Add("language-code-unknown", kCommandLine, 0,
+            {{"{code}", U(*commandLine.languageCode)}, {"{language}", LanguageName(commandLine.languageId)}});
     return;
   }
   const InstallPlan& plan = seen.install.plan;
   if (commandLine.languageCode && !plan.languageTransformPath.empty() && !plan.languageTransformFound) {
     const Text& path = plan.languageTransformPath;
-    out.Warning("language-transform-missing", kCommandLine, 0,
-                "/l " + U(*commandLine.languageCode) + " names the transform " +
-                    U(path.substr(std::min(path.size(), seen.moduleDirectory.size()))) +
-                    ", which is not in the folder: the installation runs untranslated");
+    out.Add("language-transform-missing", kCommandLine, 0,
+            {{"{code}", U(*commandLine.languageCode)},
+             {"{transform}", U(path.substr(std::min(path.size(), seen.moduleDirectory.size())))}});
   }
 }
 

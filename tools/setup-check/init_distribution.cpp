@@ -9,11 +9,13 @@
 
 #include "setup/base/chars.h"
 #include "setup/base/numbers.h"
+#include "setup/decisions/os_requirements.h"
 #include "setup/decisions/settings_names.h"
 #include "setup/driver/run.h"
 #include "setup/settings/settings_section.h"
 #include "tools/setup-check/host_paths.h"
 #include "tools/setup-check/message_templates.h"
+#include "tools/setup-check/windows_text.h"
 
 namespace setup::check {
 namespace fs = std::filesystem;
@@ -83,14 +85,15 @@ std::string Utf8Of(const fs::path& path) { return ToUtf8(TextOf(path)); }
 std::string WindowsInWords(const MinimumWindows& windows, const MessageTemplates& texts) {
   const bool named =
       std::ranges::any_of(KnownWindows(), [&](const NamedWindows& n) { return n.windows.section == windows.section; });
-  const uint16_t pack = windows.servicePack;
+  const OsRequirement pack = ServicePackOf(windows.servicePack);
   // A named Windows is its English name without the service pack, which the table appends.
   const std::string name =
       named ? ToUtf8(windows.name.substr(0, windows.name.find(u" Service Pack ")))
             : Fill(texts.build, {{"{version}", std::to_string(windows.major) + "." + std::to_string(windows.minor)},
                                  {"{build}", std::to_string(windows.build)}});
-  const std::string number = std::to_string(pack >> 8) + (named ? "" : "." + std::to_string(pack & 0xFF));
-  return pack == 0 ? name : Fill(texts.servicePack, {{"{windows}", name}, {"{number}", number}});
+  const std::string number =
+      std::to_string(pack.servicePackMajor) + (named ? "" : "." + std::to_string(pack.servicePackMinor));
+  return windows.servicePack == 0 ? name : Fill(texts.servicePack, {{"{windows}", name}, {"{number}", number}});
 }
 
 // Where Location points when the package stays where it lies: relative to the folder, with
@@ -142,8 +145,9 @@ Text EntrySection(const MinimumWindows& windows) {
   const uint16_t servicePack = windows.servicePack;
   Text text = u"; " + windows.name + u" or later.";
   if (servicePack != 0) {
+    const OsRequirement decoded = ServicePackOf(servicePack);
     text += Text(u" ") + kServicePackKey + u" " + FormatDecimal(servicePack) + u" is service pack " +
-            FormatDecimal(servicePack >> 8) + u"." + FormatDecimal(servicePack & 0xFF) +
+            FormatDecimal(decoded.servicePackMajor) + u"." + FormatDecimal(decoded.servicePackMinor) +
             u":\n; the major number times 256 plus the minor number.";
   }
   text += u"\n" + Section(windows.section) + Line(kMajorVersionKey, FormatDecimal(windows.major)) +
@@ -162,7 +166,7 @@ std::optional<MinimumWindows> MinimumWindowsNamed(TextView name) {
 }
 
 MinimumWindows MinimumWindowsOf(const SystemVersion& system) {
-  const auto servicePack = static_cast<uint16_t>(system.servicePackMajor << 8 | system.servicePackMinor);
+  const auto servicePack = static_cast<uint16_t>(ServicePackWord(system.servicePackMajor, system.servicePackMinor));
   Text name = u"Windows " + FormatDecimal(system.major) + u"." + FormatDecimal(system.minor) + u" build " +
               FormatDecimal(system.build);
   if (servicePack != 0) {
@@ -211,15 +215,6 @@ std::string LanguageMessages(const PackageFacts& package, const MinimumWindows& 
   Text text = Section(FormatHex4(language.languageId)) + Line(kUnsupportedSystemMessage, FromUtf8(unsupported));
   for (size_t i = 0; i < kUsageMessages.size(); ++i) text += Line(kUsageMessages[i], FromUtf8(texts.usage[i]));
   return WindowsTextFile(text);
-}
-
-std::string WithCrLf(std::string_view lines) {
-  std::string bytes;
-  for (const char c : lines) {
-    if (c == '\n') bytes += '\r';
-    bytes += c;
-  }
-  return bytes;
 }
 
 Text LanguageFileName(const LanguageCode& language) { return FormatHex4(language.languageId) + kLanguageFileExtension; }

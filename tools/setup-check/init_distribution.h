@@ -49,8 +49,6 @@ struct InitOptions {
 std::string StartingSettings(const PackageFacts& package, const Text& location, const InitOptions& options);
 std::string LanguageMessages(const PackageFacts& package, const MinimumWindows& minimum, const LanguageCode& language);
 Text LanguageFileName(const LanguageCode& language);
-// Each LF as CR LF, as Windows text files end their lines.
-std::string WithCrLf(std::string_view lines);
 
 // Writes the folder and says what it did (or why it wrote nothing) in report: kCheckClean when
 // written, kCheckCouldNotRun when nothing was written.

@@ -6,15 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "tools/setup-check/check_options.h"
-#include "tools/setup-check/deploy.h"
+#include "tools/setup-check/check_command.h"
 #include "tools/setup-check/exit_codes.h"
 #include "tools/setup-check/findings.h"
 #include "tools/setup-check/host_paths.h"
-#include "tools/setup-check/init_distribution.h"
+#include "tools/setup-check/init_command.h"
 #include "tools/setup-check/observation.h"
 #include "tools/setup-check/package_reader.h"
 #include "tools/setup-check/report.h"
+
+#ifdef SETUP_CHECK_DEPLOY
+#include "tools/setup-check/deploy_command.h"
+#endif
 
 namespace {
 
@@ -24,15 +27,27 @@ using setup::check::kCheckCouldNotRun;
 
 void Print(std::FILE* stream, const std::string& text) { (void)std::fwrite(text.data(), 1, text.size(), stream); }
 
+// Every form of the command line, with its options.
+std::string Usage() {
+#ifdef SETUP_CHECK_DEPLOY
+  const std::string deploy = setup::check::DeployHelp();
+#else
+  const std::string deploy =
+      "--deploy (winget, Intune and Configuration Manager descriptions) is not in this build, which\n"
+      "has no YAML emitter, zip writer or SHA-256: use the host build's setup-check.\n";
+#endif
+  return setup::check::CheckHelp() + "\n" + setup::check::InitHelp() + "\n" + deploy;
+}
+
 // Help goes to standard output; a wrong argument, with the usage, to standard error.
 template <typename Options>
 std::optional<CheckExitCode> Unparsed(const setup::check::Parsed<Options>& parsed) {
   if (parsed.options) return std::nullopt;
   if (parsed.error.empty()) {
-    Print(stdout, setup::check::CheckUsage());
+    Print(stdout, Usage());
     return kCheckClean;
   }
-  Print(stderr, "setup-check: " + parsed.error + "\n" + setup::check::CheckUsage());
+  Print(stderr, "setup-check: " + parsed.error + "\n" + Usage());
   return kCheckCouldNotRun;
 }
 
@@ -56,7 +71,7 @@ CheckExitCode Check(const std::vector<setup::Text>& arguments) {
 #ifdef SETUP_CHECK_DEPLOY
     return WriteVerb(ParseDeployArguments(rest), WriteDeployment);
 #else
-    Print(stderr, "setup-check: --deploy is not in this build\n" + CheckUsage());
+    Print(stderr, "setup-check: --deploy is not in this build\n" + Usage());
     return kCheckCouldNotRun;
 #endif
   }
@@ -69,10 +84,9 @@ CheckExitCode Check(const std::vector<setup::Text>& arguments) {
     Print(stderr, "setup-check: not a folder: " + setup::ToUtf8(options.distribution) + "\n");
     return kCheckCouldNotRun;
   }
-  const Observation seen = Observe(options, WindowsFolderOf(folder), SystemPackageReader());
-  const std::vector<Finding> findings = FindProblems(seen);
-  Print(stdout, options.json ? JsonReport(seen, findings) : TextReport(seen, findings));
-  return ExitCodeFor(findings);
+  const CheckResult result = CheckDistribution(options, WindowsFolderOf(folder), SystemPackageReader());
+  Print(stdout, options.json ? JsonReport(result) : TextReport(result));
+  return ExitCodeFor(result.findings);
 }
 
 // A failure the check did not foresee (out of memory, a file system error) still ends in its

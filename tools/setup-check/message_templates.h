@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "setup/base/text.h"
+#include "tools/setup-check/fill.h"
 
 namespace setup::check {
 
@@ -23,9 +24,6 @@ struct MessageTemplates {
 
 // The texts of a code of /l as kLanguageCodes spells it ("ru"); all empty for a code without a file.
 MessageTemplates MessageTemplatesOf(TextView code);
-
-// The pattern with each placeholder replaced by its value, in one pass: a value is never read again.
-std::string Fill(std::string_view pattern, std::initializer_list<std::pair<std::string_view, std::string>> values);
 
 // languages/CODE.txt as bytes, from the source the build generates; empty for an unknown code.
 std::string_view EmbeddedLanguageText(std::string_view code);

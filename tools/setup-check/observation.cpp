@@ -224,8 +224,6 @@ Observation Observe(const CheckOptions& options, const Text& distributionFolder,
   seen.options.system = run.platform.system;
   KeepInstall(seen, run);
   ObserveLanguageFiles(seen, run.platform, recorder.scanner());
-  seen.setupExe = ReadExecutableIdentity(ResolveHostPath(seen.modulePath));
-  if (seen.package.exists) seen.packageSignature = ReadPackageSignature(ResolveHostPath(seen.package.path));
   return seen;
 }
 

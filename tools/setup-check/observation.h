@@ -11,9 +11,7 @@
 #include "setup/driver/run_state.h"
 #include "setup/driver/setup_context.h"
 #include "setup/installer/package_inspection.h"
-#include "tools/setup-check/check_options.h"
 #include "tools/setup-check/dry_run.h"
-#include "tools/setup-check/file_identity.h"
 #include "tools/setup-check/package_facts.h"
 #include "tools/setup-check/settings_scan.h"
 
@@ -113,9 +111,6 @@ struct Observation {
   InstanceView instance;
   InstallView install;
   EndView end;
-  // What Windows shows of the files before anything runs, whatever the run decides.
-  ExecutableIdentity setupExe;
-  Signature packageSignature;
 };
 
 // distributionFolder is the Windows path of DIST_DIR (a final '\' optional); setup.exe is

@@ -403,8 +403,8 @@ std::string ArchitectureWords(const std::optional<Text>& architecture) {
   return U(*architecture);
 }
 
-void DescribeFiles(Report& report, const Observation& seen) {
-  const ExecutableIdentity& program = seen.setupExe;
+void DescribeFiles(Report& report, const Observation& seen, const FileIdentities& files) {
+  const ExecutableIdentity& program = files.setupExe;
   report.Begin("files", "What Windows shows of the files");
   report.Begin("setupExe", "");
   report.Value("path", U(seen.modulePath));
@@ -429,7 +429,7 @@ void DescribeFiles(Report& report, const Observation& seen) {
   report.Begin("package", "");
   report.Value("path", U(seen.package.path));
   report.Value("exists", seen.package.exists);
-  DescribeSignature(report, seen.packageSignature, seen.package.exists ? "package signature" : "");
+  DescribeSignature(report, files.packageSignature, seen.package.exists ? "package signature" : "");
   report.End();
   report.End();
 }
@@ -459,7 +459,8 @@ void DescribeFindings(Report& report, const std::vector<Finding>& findings) {
   report.Value("summary", {{"errors", errors}, {"warnings", warnings}, {"exitCode", ExitCodeFor(findings)}});
 }
 
-Report Describe(const Observation& seen, const std::vector<Finding>& findings) {
+Report Describe(const CheckResult& result) {
+  const Observation& seen = result.seen;
   Report report;
   DescribeAssumed(report, seen);
   DescribeOptions(report, seen.commandLine);
@@ -470,8 +471,8 @@ Report Describe(const Observation& seen, const std::vector<Finding>& findings) {
   DescribePackage(report, seen.package, seen.instance);
   DescribeInstall(report, seen.install);
   DescribeEnd(report, seen);
-  DescribeFiles(report, seen);
-  DescribeFindings(report, findings);
+  DescribeFiles(report, seen, result.files);
+  DescribeFindings(report, result.findings);
   return report;
 }
 
@@ -482,12 +483,8 @@ std::string RequirementText(const OsRequirement& r) {
          std::to_string(r.servicePackMajor) + "." + std::to_string(r.servicePackMinor);
 }
 
-std::string TextReport(const Observation& seen, const std::vector<Finding>& findings) {
-  return Describe(seen, findings).TextForm();
-}
+std::string TextReport(const CheckResult& result) { return Describe(result).TextForm(); }
 
-std::string JsonReport(const Observation& seen, const std::vector<Finding>& findings) {
-  return Describe(seen, findings).JsonForm();
-}
+std::string JsonReport(const CheckResult& result) { return Describe(result).JsonForm(); }
 
 }  // namespace setup::check

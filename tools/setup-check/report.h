@@ -5,13 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "tools/setup-check/findings.h"
-#include "tools/setup-check/observation.h"
+#include "tools/setup-check/check.h"
 
 namespace setup::check {
 
-std::string TextReport(const Observation& seen, const std::vector<Finding>& findings);
-std::string JsonReport(const Observation& seen, const std::vector<Finding>& findings);
+std::string TextReport(const CheckResult& result);
+std::string JsonReport(const CheckResult& result);
 
 }  // namespace setup::check
 

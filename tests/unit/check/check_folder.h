@@ -10,8 +10,7 @@
 
 #include "tests/support/fake_msi.h"
 #include "tests/support/temp_dir.h"
-#include "tools/setup-check/findings.h"
-#include "tools/setup-check/observation.h"
+#include "tools/setup-check/check.h"
 
 namespace setup::check::testing {
 
@@ -81,6 +80,7 @@ class CheckFolder {
     options.setupArguments = std::move(setupArguments);
     return Observe(options, dir.path(), msi.Module());
   }
+  CheckResult Check() { return CheckDistribution(options, dir.path(), msi.Module()); }
 
   setup::testing::TempDir dir;
   setup::testing::FakeMsi msi;

@@ -1,4 +1,5 @@
-#include "tools/setup-check/check_options.h"
+#include "tools/setup-check/check_command.h"
+#include "tools/setup-check/init_command.h"
 
 #include <gtest/gtest.h>
 
@@ -58,7 +59,7 @@ TEST(CheckUsage, AnswersHelpAndNamesEveryOptionAndExitCode) {
     EXPECT_TRUE(!help.options && help.error.empty());
   }
   EXPECT_EQ(ParseInitArguments({u"--help"}).error, "");
-  const std::string usage = CheckUsage();
+  const std::string usage = CheckHelp() + InitHelp();
   for (const char* fact : {"--os", "--language", "--engine", "--installed", "--codepage", "--json", "--command-line",
                            "DIST_DIR", "\"--\"", "0 clean, 1 warnings only, 2 errors, 3 the check itself could not run",
                            "--init [OPTIONS] PACKAGE.msi DIR", "--min-os", "xp-sp3, vista", "--cmdline", "--setup-exe",

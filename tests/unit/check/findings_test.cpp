@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <regex>
 
 #include "tests/unit/check/check_folder.h"
+#include "tools/setup-check/finding_kinds.h"
 #include "tools/setup-check/host_paths.h"
 
 namespace setup::check::testing {
@@ -98,6 +101,12 @@ const ProblemCase kProblems[] = {
      {}, W, "language-file-name", "0x419.ini", 0, 1},
     {"NoLanguageFile", [](CheckFolder& f) { Remove(f, "0x0409.ini"); },
      {}, W, "language-file-missing", "0x0409.ini", 0, 1},
+    {"LanguageFileIsAFolder",
+     [](CheckFolder& f) {
+       f.options.language = 0x0419;
+       std::filesystem::create_directory(ResolveHostPath(f.dir.PathOf("0x0419.ini")));
+     },
+     {}, W, "language-file-unreadable", "0x0419.ini", 0, 1, "cannot be read ("},
     {"LanguageTransformMissing", [](CheckFolder&) {},
      {u"/l", u"ru"}, W, "language-transform-missing", "command line", 0, 1},
     {"ArgumentRejected", [](CheckFolder&) {},
@@ -158,6 +167,14 @@ TEST_P(CheckProblem, IsReportedWithItsFileAndLine) {
   EXPECT_EQ(found->line, problem.line);
   EXPECT_EQ(ExitCodeFor(findings), problem.exitCode);
   EXPECT_NE(found->message.find(problem.says), std::string::npos) << found->message;
+  static const std::regex hole(R"(\{[a-z][A-Za-z]*\})");
+  EXPECT_FALSE(std::regex_search(found->message, hole)) << "a hole left unfilled: " << found->message;
+}
+
+TEST(CheckFinding, EveryKindHasAFolderThatRaisesIt) {
+  for (const FindingKind& kind : kFindingKinds) {
+    EXPECT_TRUE(std::ranges::any_of(kProblems, [&](const ProblemCase& p) { return p.code == kind.code; })) << kind.code;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, CheckProblem, ::testing::ValuesIn(kProblems),

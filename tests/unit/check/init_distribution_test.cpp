@@ -10,7 +10,7 @@
 #include "setup/base/numbers.h"
 #include "setup/decisions/settings_names.h"
 #include "tests/unit/check/check_folder.h"
-#include "tools/setup-check/check_options.h"
+#include "tools/setup-check/init_command.h"
 #include "tools/setup-check/host_paths.h"
 
 namespace setup::check::testing {

@@ -150,7 +150,7 @@ TEST(CheckReport, JsonCarriesWhatAnEndToEndTestComparesWithTheRealRun) {
   CheckFolder folder;
   // Quotation marks stay in the program's arguments, so the log path keeps them.
   folder.options.setupArgumentText = u"/S /debuglog C:\\l\"q\".txt";
-  const std::string json = JsonReport(folder.Run(), {});
+  const std::string json = JsonReport(folder.Check());
   EXPECT_NE(json.find("\n  \"commandLine\": \" A=1\",\n"), std::string::npos) << json;
   EXPECT_NE(json.find("\n  \"uiLevel\": 2,\n"), std::string::npos);
   EXPECT_NE(json.find("\n  \"logPath\": \"C:\\\\l\\\"q\\\".txt\",\n"), std::string::npos);
@@ -161,7 +161,7 @@ TEST(CheckReport, JsonCarriesWhatAnEndToEndTestComparesWithTheRealRun) {
 TEST(CheckReport, JsonShowsNullsForARunThatEndsBeforeTheInstaller) {
   CheckFolder folder;
   folder.options.system = {5, 0, 2195, 4, 0};
-  const std::string json = JsonReport(folder.Run(), {});
+  const std::string json = JsonReport(folder.Check());
   for (const char* key : {"commandLine", "packagePath", "uiLevel", "logPath"}) {
     EXPECT_NE(json.find("\n  \"" + std::string(key) + "\": null,\n"), std::string::npos) << key;
   }
@@ -183,11 +183,11 @@ TEST(CheckReport, NamesTheArchitectureOfSetupExe) {
     SCOPED_TRACE(c.row != nullptr ? c.row : "no setup.exe");
     CheckFolder folder;
     if (c.setupExe) folder.dir.Write("setup.exe", *c.setupExe);
-    const Observation seen = folder.Run();
-    EXPECT_NE(JsonReport(seen, {}).find("\"exists\": " + std::string(c.setupExe ? "true" : "false") +
+    const CheckResult checked = folder.Check();
+    EXPECT_NE(JsonReport(checked).find("\"exists\": " + std::string(c.setupExe ? "true" : "false") +
                                         ",\n      \"architecture\": " + c.json + ",\n"),
               std::string::npos);
-    const std::string text = TextReport(seen, {});
+    const std::string text = TextReport(checked);
     if (c.row != nullptr) {
       EXPECT_NE(text.find(std::string(c.row) + "  signature "), std::string::npos) << text;
     } else {

@@ -1,15 +1,12 @@
 #pragma once
-// What the check is told about the machine setup.exe would run on, and how setup.exe is started.
+// What the dry run is told about the machine setup.exe would run on, and how setup.exe is started.
 
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "setup/base/text.h"
 #include "setup/platform/host/host_platform.h"
 #include "tools/setup-check/code_page.h"
-#include "tools/setup-check/deploy.h"
-#include "tools/setup-check/init_distribution.h"
 
 namespace setup::check {
 
@@ -30,25 +27,6 @@ struct CheckOptions {
   std::vector<Text> setupArguments;       // after "--"
   std::optional<Text> setupArgumentText;  // --command-line: taken as it is
 };
-
-// The options, or no options and no error when help was asked for, or no options and the error.
-template <typename Options>
-struct Parsed {
-  std::optional<Options> options;
-  std::string error;
-};
-using ParsedArguments = Parsed<CheckOptions>;
-using ParsedInit = Parsed<InitOptions>;
-using ParsedDeploy = Parsed<DeployOptions>;
-
-// The arguments after the program name.
-ParsedArguments ParseCheckArguments(const std::vector<Text>& arguments);
-// The arguments after "--init".
-ParsedInit ParseInitArguments(const std::vector<Text>& arguments);
-// The arguments after "--deploy".
-ParsedDeploy ParseDeployArguments(const std::vector<Text>& arguments);
-// Every form of the command line, with its options.
-std::string CheckUsage();
 
 // The process command line setup.exe would get: its quoted path, then the arguments quoted as
 // a Windows program expects them to be (blanks and quotation marks protected).
