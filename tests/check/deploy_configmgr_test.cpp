@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "tests/check/deploy_folder.h"
-#include "tools/setup-check/deploy_descriptions.h"
+#include "tools/setup-check/deploy/deploy_descriptions.h"
 
 namespace setup::check::testing {
 namespace {

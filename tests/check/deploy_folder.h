@@ -8,7 +8,7 @@
 #include <string>
 
 #include "tests/unit/check/check_folder.h"
-#include "tools/setup-check/deploy.h"
+#include "tools/setup-check/deploy/deploy.h"
 
 namespace setup::check::testing {
 

@@ -19,9 +19,9 @@
 
 #include "setup/platform/host/host_platform.h"
 #include "tests/support/temp_dir.h"
-#include "tools/setup-check/deploy_archive.h"
-#include "tools/setup-check/deploy_descriptions.h"
-#include "tools/setup-check/deploy_intunewin.h"
+#include "tools/setup-check/deploy/deploy_archive.h"
+#include "tools/setup-check/deploy/deploy_descriptions.h"
+#include "tools/setup-check/deploy/deploy_intunewin.h"
 
 namespace setup::check::testing {
 namespace {

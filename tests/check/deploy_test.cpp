@@ -1,7 +1,7 @@
 // setup-check --deploy over the check's folder and fake msi.dll: the winget fields against their
 // schema, the facts each engine is told, and the bad input that leaves nothing behind.
 
-#include "tools/setup-check/deploy.h"
+#include "tools/setup-check/deploy/deploy.h"
 
 #include <gtest/gtest.h>
 #include <yaml-cpp/yaml.h>
@@ -15,9 +15,9 @@
 
 #include "tests/check/deploy_folder.h"
 #include "tests/unit/check/check_folder.h"
-#include "tools/setup-check/deploy_command.h"
-#include "tools/setup-check/deploy_archive.h"
-#include "tools/setup-check/deploy_descriptions.h"
+#include "tools/setup-check/deploy/deploy_archive.h"
+#include "tools/setup-check/deploy/deploy_command.h"
+#include "tools/setup-check/deploy/deploy_descriptions.h"
 
 namespace setup::check::testing {
 namespace {

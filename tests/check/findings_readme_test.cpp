@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/setup-check/finding_kinds.h"
+#include "tools/setup-check/check/finding_kinds.h"
 
 namespace setup::check::testing {
 namespace {

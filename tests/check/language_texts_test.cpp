@@ -1,4 +1,4 @@
-// The texts --init writes for each language (tools/setup-check/languages/), as the tool embeds
+// The texts --init writes for each language (tools/setup-check/init/languages/), as the tool embeds
 // them, held to what --init and setup.exe make of them. Host only: ICU judges the Unicode.
 
 #include <unicode/normalizer2.h>
@@ -22,7 +22,7 @@
 
 #include "setup/cmdline/setup_options.h"
 #include "setup/decisions/settings_names.h"
-#include "tools/setup-check/message_templates.h"
+#include "tools/setup-check/init/message_templates.h"
 
 namespace setup::check::testing {
 namespace {

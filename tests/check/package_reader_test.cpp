@@ -1,6 +1,6 @@
 // The check on packages that Debian's libmsi reads, built with wixl for each test.
 
-#include "tools/setup-check/package_reader.h"
+#include "tools/setup-check/shared/package_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 
 #include "setup/platform/host/host_platform.h"
 #include "tests/support/temp_dir.h"
-#include "tools/setup-check/findings.h"
-#include "tools/setup-check/init_distribution.h"
-#include "tools/setup-check/observation.h"
+#include "tools/setup-check/check/findings.h"
+#include "tools/setup-check/init/init_distribution.h"
+#include "tools/setup-check/shared/observation.h"
 
 namespace setup::check {
 namespace {

@@ -6,17 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "tools/setup-check/check_command.h"
-#include "tools/setup-check/exit_codes.h"
-#include "tools/setup-check/findings.h"
-#include "tools/setup-check/host_paths.h"
-#include "tools/setup-check/init_command.h"
-#include "tools/setup-check/observation.h"
-#include "tools/setup-check/package_reader.h"
-#include "tools/setup-check/report.h"
+#include "tools/setup-check/check/check_command.h"
+#include "tools/setup-check/check/findings.h"
+#include "tools/setup-check/check/report.h"
+#include "tools/setup-check/init/init_command.h"
+#include "tools/setup-check/shared/exit_codes.h"
+#include "tools/setup-check/shared/host_paths.h"
+#include "tools/setup-check/shared/observation.h"
+#include "tools/setup-check/shared/package_reader.h"
 
 #ifdef SETUP_CHECK_DEPLOY
-#include "tools/setup-check/deploy_command.h"
+#include "tools/setup-check/deploy/deploy_command.h"
 #endif
 
 namespace {

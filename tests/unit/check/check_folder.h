@@ -10,7 +10,7 @@
 
 #include "tests/support/fake_msi.h"
 #include "tests/support/temp_dir.h"
-#include "tools/setup-check/check.h"
+#include "tools/setup-check/check/check.h"
 
 namespace setup::check::testing {
 

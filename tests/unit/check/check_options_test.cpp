@@ -1,5 +1,5 @@
-#include "tools/setup-check/check_command.h"
-#include "tools/setup-check/init_command.h"
+#include "tools/setup-check/check/check_command.h"
+#include "tools/setup-check/init/init_command.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tools/setup-check/code_page.h"
+#include "tools/setup-check/shared/code_page.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tools/setup-check/file_identity.h"
+#include "tools/setup-check/identity/file_identity.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 #include <regex>
 
 #include "tests/unit/check/check_folder.h"
-#include "tools/setup-check/finding_kinds.h"
-#include "tools/setup-check/host_paths.h"
+#include "tools/setup-check/check/finding_kinds.h"
+#include "tools/setup-check/shared/host_paths.h"
 
 namespace setup::check::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/setup-check/host_paths.h"
+#include "tools/setup-check/shared/host_paths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The starting distribution's texts: what --init writes must be what the check accepts.
 
-#include "tools/setup-check/init_distribution.h"
+#include "tools/setup-check/init/init_distribution.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -10,8 +10,8 @@
 #include "setup/base/numbers.h"
 #include "setup/decisions/settings_names.h"
 #include "tests/unit/check/check_folder.h"
-#include "tools/setup-check/init_command.h"
-#include "tools/setup-check/host_paths.h"
+#include "tools/setup-check/init/init_command.h"
+#include "tools/setup-check/shared/host_paths.h"
 
 namespace setup::check::testing {
 namespace {

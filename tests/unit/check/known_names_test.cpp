@@ -1,4 +1,4 @@
-#include "tools/setup-check/findings.h"
+#include "tools/setup-check/check/findings.h"
 
 #include <gtest/gtest.h>
 

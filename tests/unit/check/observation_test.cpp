@@ -8,7 +8,7 @@
 #include <string>
 
 #include "tests/unit/check/check_folder.h"
-#include "tools/setup-check/report.h"
+#include "tools/setup-check/check/report.h"
 
 namespace setup::check::testing {
 namespace {

@@ -1,7 +1,7 @@
 // What --init and --deploy read of a package: only the summary's page count and the two codes
 // decide whether it can serve; the names, the platform and the comments only label.
 
-#include "tools/setup-check/package_facts.h"
+#include "tools/setup-check/shared/package_facts.h"
 
 #include <gtest/gtest.h>
 

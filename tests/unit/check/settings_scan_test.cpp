@@ -1,4 +1,4 @@
-#include "tools/setup-check/settings_scan.h"
+#include "tools/setup-check/shared/settings_scan.h"
 
 #include <gtest/gtest.h>
 
