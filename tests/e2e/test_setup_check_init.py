@@ -19,7 +19,7 @@ QUILL_CODE = "{3C9A7E51-0B2D-4F68-A1E4-5D7C9B3F2A10}"
 QUILL_SECOND_CODE = "{3C9A7E51-0B2D-4F68-A1E4-5D7C9B3F2A11}"
 QUILL_VERSION = "3.2.1"
 HOST_CHECK = Path(os.environ.get("SETUP_HOST_CHECK", wh.REPO / "build" / "host" / "setup-check"))
-LANGUAGES = wh.REPO / "tools" / "setup-check" / "languages"
+LANGUAGES = wh.REPO / "tools" / "setup-check" / "init" / "languages"
 PREFIX_SYSTEM = ["--os", "6.1.7601.1.0", "--language", "0x0409", "--engine", "4.5.6001.22308"]
 
 # Another maker's product: its own name, codes and a three-part version; engine 3.1; three files,
