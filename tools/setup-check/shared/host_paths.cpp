@@ -50,7 +50,7 @@ std::optional<fs::path> FirstMatch(const fs::path& folder, TextView pattern) {
 // wildcards literally.
 fs::path Resolved(const fs::path& written) {
 #ifndef _WIN32
-  const fs::path given = written.lexically_normal();
+  fs::path given = written.lexically_normal();
   std::error_code error;
   if (given.empty() || fs::exists(given, error)) return given;
   fs::path resolved = given.root_path();
