@@ -15,6 +15,8 @@ inline constexpr char16_t kSettingsFileName[] = u"Setup.ini";
 enum ExitCode : uint32_t {
   kExitBeforeInstaller = 1,
   kExitNotEnoughMemory = 8,  // ERROR_NOT_ENOUGH_MEMORY
+  kExitCannotMake = 82,      // ERROR_CANNOT_MAKE: no folder to unpack a bundle into
+  kExitFileCorrupt = 1392,   // ERROR_FILE_CORRUPT: a bundle whose payload is not what it says
 };
 constexpr ExitCode InstallerExitCode(MsiResult result) { return static_cast<ExitCode>(result); }
 

@@ -52,6 +52,18 @@ std::unique_ptr<char16_t[]> FileBytes::ReleaseUnits() {
   return std::move(units_);
 }
 
+bool StaysInsideFolder(TextView name) {
+  size_t start = 0;
+  for (size_t i = 0; i <= name.size(); ++i) {
+    if (i < name.size() && name[i] == u':') return false;
+    if (i == name.size() || name[i] == u'\\' || name[i] == u'/') {
+      if (name.substr(start, i - start).find_first_not_of(u". ") == TextView::npos) return false;
+      start = i + 1;
+    }
+  }
+  return true;
+}
+
 void Platform::ShowMessageBox(const Text& text, const Text& caption, uint32_t style) {
   if (PersonCanSeeBoxes()) PresentMessageBox(text, caption, style);
 }

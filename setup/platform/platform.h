@@ -10,8 +10,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "setup/base/text.h"
+#include "setup/bundle/bundle_format.h"
 
 namespace setup {
 
@@ -81,6 +83,20 @@ using ProductVersionWords = std::array<uint16_t, 4>;
 using ModuleHandle = void*;
 using EntryPoint = void (*)();
 
+// Decides, entry by entry, what a cabinet may put into a folder. Names are as the cabinet stores
+// them (relative, folders separated by '\'), sizes as it declares them.
+class CabinetEntryFilter {
+ public:
+  virtual ~CabinetEntryFilter() = default;
+  virtual bool Accept(TextView name, uint64_t size) = 0;
+};
+
+// Whether a cabinet entry's name, put after a folder's path, stays inside the folder whatever
+// Windows' path rules make of it: no root, drive or stream, and no component Windows would read
+// as "." or "..", to which it strips trailing dots and blanks. The filter judges the names; both
+// platforms still check this, so that no filter can let a file out.
+bool StaysInsideFolder(TextView name);
+
 // Message box styles the program uses.
 inline constexpr uint32_t kIconInformation = 0x40;   // MB_ICONINFORMATION
 inline constexpr uint32_t kErrorBoxStyle = 0x1010;   // MB_SYSTEMMODAL | MB_ICONERROR
@@ -99,6 +115,35 @@ class Platform {
   virtual FileContent ReadWholeFile(const Text& path) = 0;
   virtual Text DecodeAnsi(std::string_view bytes) = 0;   // the system ANSI code page
   virtual Text DecodeUtf8(std::string_view bytes) = 0;   // malformed bytes become U+FFFD
+
+  // Parts of a file, for a payload carried inside the program's own file: nothing is read
+  // before it is needed, and nothing is copied to be read again.
+  virtual std::optional<uint64_t> FileSize(const Text& path) = 0;
+  // The bytes from offset on, fewer where the file ends first; empty when it cannot be read.
+  virtual std::string ReadFileRange(const Text& path, uint64_t offset, size_t size) = 0;
+  // SHA-256 of the range, read a chunk at a time; nullopt when the file cannot be read or ends
+  // before the range does, since a hash of fewer bytes would only ever fail to match.
+  virtual std::optional<Sha256Digest> HashFileRange(const Text& path, uint64_t offset,
+                                                    uint64_t size) = 0;
+  // Unpacks the cabinet stored at offset in the file into folder (ending in '\'), asking the
+  // filter before each entry. Stops at the first entry refused, or named so that it would land
+  // outside the folder, or whose file cannot be made; never writes over an existing file. What
+  // was written until then stays for the caller to remove.
+  virtual bool ExtractCabinet(const Text& path, uint64_t offset, uint64_t size, const Text& folder,
+                              CabinetEntryFilter& filter) = 0;
+
+  // Folders of the program's own under the user's temporary folder. A new one is named prefix
+  // and 32 random hexadecimal digits, never an existing one taken over, and only the user,
+  // SYSTEM and Administrators may reach it or anything in it: another user on the machine must
+  // not be able to plant a file in it between unpacking and installing. Paths end in '\'.
+  virtual std::optional<Text> CreatePrivateFolder(TextView prefix) = 0;
+  // Removes the folder with everything in it, read-only files too, and links inside it without
+  // following them; false when anything is left (true for a folder that is not there).
+  virtual bool RemoveFolder(const Text& folder) = 0;
+  // The folders directly under the user's temporary folder whose names begin with prefix, such
+  // as those a run that was killed could not remove; none for an empty prefix, which would name
+  // the temporary folder itself (".") among them. Links to folders are not listed.
+  virtual std::vector<Text> TemporaryFolders(TextView prefix) = 0;
 
   // What the user sees. A box is shown only where a person can see it: in a window station
   // without WSF_VISIBLE, where services and deployment agents run, MessageBoxW never returns and

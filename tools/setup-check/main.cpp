@@ -16,6 +16,7 @@
 #include "tools/setup-check/shared/package_reader.h"
 
 #ifdef SETUP_CHECK_DEPLOY
+#include "tools/setup-check/bundle/bundle_command.h"
 #include "tools/setup-check/deploy/deploy_command.h"
 #endif
 
@@ -30,11 +31,12 @@ void Print(std::FILE* stream, const std::string& text) { (void)std::fwrite(text.
 // Every form of the command line, with its options.
 std::string Usage() {
 #ifdef SETUP_CHECK_DEPLOY
-  const std::string deploy = setup::check::DeployHelp();
+  const std::string deploy = setup::check::DeployHelp() + "\n" + setup::check::BundleHelp();
 #else
   const std::string deploy =
-      "--deploy (winget, Intune and Configuration Manager descriptions) is not in this build, which\n"
-      "has no YAML emitter, zip writer or SHA-256: use the host build's setup-check.\n";
+      "--deploy (winget, Intune and Configuration Manager descriptions) and --bundle (one file to ship)\n"
+      "are not in this build, which has no YAML emitter, zip writer, cabinet writer or SHA-256: use the\n"
+      "host build's setup-check.\n";
 #endif
   return setup::check::CheckHelp() + "\n" + setup::check::InitHelp() + "\n" + deploy;
 }
@@ -67,11 +69,12 @@ CheckExitCode Check(const std::vector<setup::Text>& arguments) {
   const std::vector<setup::Text> rest(arguments.empty() ? arguments.end() : arguments.begin() + 1, arguments.end());
   const setup::TextView verb = arguments.empty() ? setup::TextView() : setup::TextView(arguments.front());
   if (verb == u"--init") return WriteVerb(ParseInitArguments(rest), WriteStartingDistribution);
-  if (verb == u"--deploy") {
+  if (verb == u"--deploy" || verb == u"--bundle") {
 #ifdef SETUP_CHECK_DEPLOY
+    if (verb == u"--bundle") return WriteVerb(ParseBundleArguments(rest), WriteBundle);
     return WriteVerb(ParseDeployArguments(rest), WriteDeployment);
 #else
-    Print(stderr, "setup-check: --deploy is not in this build\n" + Usage());
+    Print(stderr, "setup-check: " + setup::ToUtf8(verb) + " is not in this build\n" + Usage());
     return kCheckCouldNotRun;
 #endif
   }

@@ -18,6 +18,19 @@ struct FakeModule {
   std::map<std::string, EntryPoint> exports;
 };
 
+// A file the host stand-in "unpacks" from a cabinet: the host build has no cabinet reader.
+struct CabinetEntry {
+  Text name;
+  std::string bytes;
+};
+
+struct CabinetExtraction {
+  Text path;
+  uint64_t offset = 0;
+  uint64_t size = 0;
+  Text folder;
+};
+
 struct MessageBoxCall {
   Text text;
   Text caption;
@@ -50,10 +63,17 @@ class HostPlatform : public Platform {
   bool personCanSeeBoxes = true;                     // false: as in a service's window station
   // Decides what starting a program does; by default it starts when the file exists.
   std::function<bool(const Text&)> onRun;
+  // The user's temporary folder, Windows style; empty: the host's own.
+  Text tempDirectory;
+  // What ExtractCabinet finds in the cabinet carried by each file; any other file holds none.
+  // The entries are written as the Win32 platform would write them: each asked of the filter
+  // first, none over an existing file, and the first refusal ends the extraction.
+  std::map<Text, std::vector<CabinetEntry>> cabinets;
 
   std::vector<MessageBoxCall> messageBoxes;
   Text standardOutput;
   std::vector<Text> runRequests;
+  std::vector<CabinetExtraction> extractions;
   int loads = 0;
   int unloads = 0;
 
@@ -65,6 +85,16 @@ class HostPlatform : public Platform {
   FileContent ReadWholeFile(const Text& path) override;
   Text DecodeAnsi(std::string_view bytes) override;
   Text DecodeUtf8(std::string_view bytes) override;
+
+  std::optional<uint64_t> FileSize(const Text& path) override;
+  std::string ReadFileRange(const Text& path, uint64_t offset, size_t size) override;
+  std::optional<Sha256Digest> HashFileRange(const Text& path, uint64_t offset, uint64_t size) override;
+  bool ExtractCabinet(const Text& path, uint64_t offset, uint64_t size, const Text& folder,
+                      CabinetEntryFilter& filter) override;
+
+  std::optional<Text> CreatePrivateFolder(TextView prefix) override;
+  bool RemoveFolder(const Text& folder) override;
+  std::vector<Text> TemporaryFolders(TextView prefix) override;
 
   void WriteStandardOutput(const Text& text) override { standardOutput += text; }
   Text SystemMessageText(uint32_t code) override;
@@ -86,6 +116,9 @@ class HostPlatform : public Platform {
   void PresentMessageBox(const Text& text, const Text& caption, uint32_t style) override {
     messageBoxes.push_back({text, caption, style});
   }
+
+ private:
+  Text TemporaryRoot() const;  // ends in '\'
 };
 
 }  // namespace setup

@@ -24,6 +24,16 @@ class Win32Platform : public Platform {
   Text DecodeAnsi(std::string_view bytes) override;
   Text DecodeUtf8(std::string_view bytes) override;
 
+  std::optional<uint64_t> FileSize(const Text& path) override;
+  std::string ReadFileRange(const Text& path, uint64_t offset, size_t size) override;
+  std::optional<Sha256Digest> HashFileRange(const Text& path, uint64_t offset, uint64_t size) override;
+  bool ExtractCabinet(const Text& path, uint64_t offset, uint64_t size, const Text& folder,
+                      CabinetEntryFilter& filter) override;
+
+  std::optional<Text> CreatePrivateFolder(TextView prefix) override;
+  bool RemoveFolder(const Text& folder) override;
+  std::vector<Text> TemporaryFolders(TextView prefix) override;
+
   void WriteStandardOutput(const Text& text) override;
   Text SystemMessageText(uint32_t code) override;
   bool PersonCanSeeBoxes() override;
