@@ -149,7 +149,7 @@ std::optional<Sha256Digest> HostPlatform::HashFileRange(const Text& path, uint64
   std::ifstream file(HostFsPath(path), std::ios::binary);
   if (!file.seekg(static_cast<std::streamoff>(offset))) return std::nullopt;
   Sha256 hash;
-  std::string chunk(64 * 1024, '\0');
+  std::string chunk(size_t{64} * 1024, '\0');
   for (uint64_t done = 0; done < size;) {
     file.read(chunk.data(), static_cast<std::streamsize>(std::min<uint64_t>(size - done, chunk.size())));
     const auto got = static_cast<size_t>(file.gcount());
