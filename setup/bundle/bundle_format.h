@@ -11,13 +11,13 @@
 #include <string>
 #include <string_view>
 
+#include "setup/platform/platform.h"
+
 namespace setup {
 
 inline constexpr std::string_view kBundleMagic = "SETUPCB1";  // the format's name and version
 inline constexpr size_t kBundleTrailerSize = 56;               // magic, offset, size, SHA-256
 inline constexpr uint64_t kBundleAlignment = 8;
-
-using Sha256Digest = std::array<uint8_t, 32>;
 
 struct BundleTrailer {
   uint64_t payloadOffset = 0;  // of the cabinet, from the start of the file
@@ -35,6 +35,13 @@ inline std::string EncodeBundleTrailer(const BundleTrailer& trailer) {
   bytes.append(trailer.sha256.begin(), trailer.sha256.end());
   return bytes;
 }
+// The little-endian number of width bytes at at.
+inline uint64_t LittleEndianAt(std::string_view bytes, size_t at, size_t width) {
+  uint64_t value = 0;
+  for (size_t i = width; i-- > 0;) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+  return value;
+}
+
 // nullopt unless bytes are 56 and begin with the magic.
 std::optional<BundleTrailer> DecodeBundleTrailer(std::string_view bytes);
 

@@ -12,24 +12,18 @@ constexpr size_t kHeadersRead = 4096;       // DOS stub, PE headers and data dir
 constexpr size_t kSecurityDirectory = 4;    // IMAGE_DIRECTORY_ENTRY_SECURITY
 constexpr uint64_t kCabinetBlock = 32768;   // the most a cabinet's data block unpacks to
 
-uint64_t Little(std::string_view bytes, size_t at, size_t width) {
-  uint64_t value = 0;
-  for (size_t i = width; i-- > 0;) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
-  return value;
-}
-
 // The security directory's file offset and size; zeros where the headers name none.
 std::pair<uint64_t, uint64_t> SecurityDirectory(std::string_view headers) {
   if (headers.size() < 0x40 || !headers.starts_with("MZ")) return {0, 0};
-  const uint64_t pe = Little(headers, 0x3C, 4);
+  const uint64_t pe = LittleEndianAt(headers, 0x3C, 4);
   const uint64_t optional = pe + 24;
   if (optional + 2 > headers.size() || headers.substr(pe, 4) != std::string_view("PE\0\0", 4)) return {0, 0};
-  const uint64_t magic = Little(headers, optional, 2);
+  const uint64_t magic = LittleEndianAt(headers, optional, 2);
   if (magic != 0x10B && magic != 0x20B) return {0, 0};
   const uint64_t counted = optional + (magic == 0x10B ? 92 : 108);
   const uint64_t entry = optional + (magic == 0x10B ? 96 : 112) + 8 * kSecurityDirectory;
-  if (entry + 8 > headers.size() || Little(headers, counted, 4) <= kSecurityDirectory) return {0, 0};
-  return {Little(headers, entry, 4), Little(headers, entry + 4, 4)};
+  if (entry + 8 > headers.size() || LittleEndianAt(headers, counted, 4) <= kSecurityDirectory) return {0, 0};
+  return {LittleEndianAt(headers, entry, 4), LittleEndianAt(headers, entry + 4, 4)};
 }
 
 bool IsDeviceName(TextView component) {
@@ -85,21 +79,21 @@ std::optional<uint64_t> CabinetCapacity(std::string_view header) {
   constexpr uint64_t kNext = 0x2;
   constexpr uint64_t kReserve = 0x4;
   if (header.size() < 36 || !header.starts_with("MSCF")) return std::nullopt;
-  const uint64_t folders = Little(header, 26, 2);
-  const uint64_t flags = Little(header, 30, 2);
+  const uint64_t folders = LittleEndianAt(header, 26, 2);
+  const uint64_t flags = LittleEndianAt(header, 30, 2);
   // One cabinet carries the whole folder; a set spanning several is nothing this program made.
   if ((flags & (kPrevious | kNext)) != 0) return std::nullopt;
   uint64_t at = 36;
   uint64_t folderReserve = 0;
   if ((flags & kReserve) != 0) {
     if (header.size() < 40) return std::nullopt;
-    folderReserve = Little(header, 38, 1);
-    at = 40 + Little(header, 36, 2);
+    folderReserve = LittleEndianAt(header, 38, 1);
+    at = 40 + LittleEndianAt(header, 36, 2);
   }
   uint64_t capacity = 0;
   for (uint64_t i = 0; i < folders; ++i, at += 8 + folderReserve) {
     if (at + 8 > header.size()) return std::nullopt;
-    capacity += Little(header, at + 4, 2) * kCabinetBlock;
+    capacity += LittleEndianAt(header, at + 4, 2) * kCabinetBlock;
   }
   return capacity;
 }

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "setup/base/text.h"
-#include "setup/bundle/bundle_format.h"
 
 namespace setup {
 
@@ -85,6 +84,9 @@ using EntryPoint = void (*)();
 
 // Decides, entry by entry, what a cabinet may put into a folder. Names are as the cabinet stores
 // them (relative, folders separated by '\'), sizes as it declares them.
+// A SHA-256 digest, as the system hashes a range of a file.
+using Sha256Digest = std::array<uint8_t, 32>;
+
 class CabinetEntryFilter {
  public:
   virtual ~CabinetEntryFilter() = default;
